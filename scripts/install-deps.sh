@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, everything the programs and their tests need that the
+# machine lacks. SDL 1.2 comes as sdl12-compat unless the classic library is already
+# installed (or asked for with MOBLINGS_SDL=classic): the two -dev packages conflict.
+set -euo pipefail
+
+packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev
+          libgtest-dev xvfb xauth x11-utils python3-xlib python3-pil faketime)
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+if [ "${MOBLINGS_SDL:-}" = classic ] || { [ -z "${MOBLINGS_SDL:-}" ] && installed libsdl1.2-dev; }; then
+    packages+=(libsdl1.2-dev)
+else
+    packages+=(libsdl1.2-compat-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    installed "$p" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+# One call is far quicker than several; --no-upgrade leaves the installed Mesa alone.
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    --no-upgrade "${missing[@]}"
