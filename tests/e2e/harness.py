@@ -1,0 +1,446 @@
+"""Runs a real program in a real X server and looks at what it shows.
+
+Every test of a program goes through here: start it with its standard output
+captured, find its window, take screenshots, close it the way a user or a
+window manager would, send it signals and key presses, and collect its exit
+status and output.
+
+The X server is the one named by the state file in E2E_XVFB_STATE (written by
+xvfb.sh for the whole ctest run); without it a private Xvfb is started for
+this process, so a test file also runs by hand:
+    /usr/bin/python3 test_timed.py path/to/moblings_timed [TestClass]
+
+A program's test file is a few unittest classes over ProgramTestCase, ending
+with `harness.main()`; CMakeLists.txt registers it with add_e2e_test.
+"""
+
+import atexit
+import math
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from collections import namedtuple
+
+from PIL import Image
+from Xlib import X, XK, display as xdisplay, error as xerror, protocol
+from Xlib.ext import xtest
+
+WINDOW_TIMEOUT = 20.0   # s: how long a program may take to show its window
+EXIT_TIMEOUT = 20.0     # s: how long it may take to end once told to
+
+BLUE = (0, 0, 255)
+BLACK = (0, 0, 0)
+
+_HERE = os.path.dirname(os.path.abspath(__file__))
+_private_server = None
+
+
+def display_name():
+    """The DISPLAY of the X server the tests run against, e.g. ':3'."""
+    global _private_server
+    state = os.environ.get("E2E_XVFB_STATE")
+    if state:
+        with open(state) as f:
+            number = f.read().split()[0]
+        return ":" + number
+    if _private_server is None:
+        _private_server = os.path.join(tempfile.mkdtemp(prefix="e2e-xvfb-"), "state")
+        subprocess.run(["sh", os.path.join(_HERE, "xvfb.sh"), "start", _private_server],
+                       check=True, stdout=subprocess.DEVNULL)
+        atexit.register(subprocess.run,
+                        ["sh", os.path.join(_HERE, "xvfb.sh"), "stop", _private_server])
+    with open(_private_server) as f:
+        return ":" + f.read().split()[0]
+
+
+def _default_signals():
+    # Whoever started us may have left SIGINT ignored (a shell does so for
+    # background jobs), and an ignored signal stays ignored across exec.
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
+
+
+def program_env(driver="x11", display=None, extra=None):
+    """The environment for a program under test.
+
+    The video driver is always explicit: left to choose, SDL falls back to
+    drivers that never fail cleanly or never show a window.
+    """
+    env = {k: v for k, v in os.environ.items()
+           if not k.startswith("SDL_") and k != "DISPLAY"}
+    env["SDL_VIDEODRIVER"] = driver
+    if display:
+        env["DISPLAY"] = display
+    env.update(extra or {})
+    return env
+
+
+class Program:
+    """One run of a program under test; use it as a context manager so that a
+    failing test never leaves it running into the next one."""
+
+    def __init__(self, path, driver="x11", env=None, args=(), display=None):
+        self.path = os.path.abspath(path)
+        self.name = os.path.basename(self.path)
+        self.display = display if display is not None else (
+            display_name() if driver == "x11" else None)
+        self._out = tempfile.TemporaryFile()
+        self._err = tempfile.TemporaryFile()
+        # Files, not pipes: nothing blocks however much the program writes.
+        self.proc = subprocess.Popen(
+            [self.path, *args], stdin=subprocess.DEVNULL,
+            stdout=self._out, stderr=self._err,
+            env=program_env(driver, self.display, env),
+            preexec_fn=_default_signals)
+        self._x = None
+        self.window = None
+
+    # -- lifetime -----------------------------------------------------------
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def kill(self):
+        """Ends the program at once if it still runs; its output stays readable."""
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if self._x is not None:
+            self._x.close()
+            self._x = None
+
+    def close(self):
+        """Ends the program if need be and lets go of everything."""
+        self.kill()
+        self._out.close()
+        self._err.close()
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def output(self):
+        """What the program has written so far: (stdout, stderr)."""
+        self._out.seek(0)
+        self._err.seek(0)
+        return (self._out.read().decode(errors="replace"),
+                self._err.read().decode(errors="replace"))
+
+    def describe(self):
+        out, err = self.output()
+        status = self.proc.poll()
+        return "%s %s\n--- stdout ---\n%s--- stderr (tail) ---\n%s" % (
+            self.name, "still running" if status is None else "exited with %s" % status,
+            out, err[-2000:])
+
+    def wait(self, timeout=EXIT_TIMEOUT):
+        """Waits for the end; returns (exit status, stdout)."""
+        try:
+            self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise AssertionError("%s did not end within %.0f s\n%s"
+                                 % (self.name, timeout, self.describe()))
+        if self._x is not None:
+            self._x.close()
+            self._x = None
+        return self.proc.returncode, self.output()[0]
+
+    def signal(self, signum):
+        self.proc.send_signal(signum)
+
+    # -- the window ---------------------------------------------------------
+
+    def x(self):
+        if self._x is None:
+            self._x = xdisplay.Display(self.display)
+        return self._x
+
+    def _candidates(self):
+        root = self.x().screen().root
+        pid_atom = self.x().intern_atom("_NET_WM_PID")
+        stack = list(root.query_tree().children)
+        while stack:
+            w = stack.pop()
+            try:
+                stack.extend(w.query_tree().children)
+                cls = w.get_wm_class()
+                if not cls or self.name not in cls:
+                    continue
+                pid = w.get_full_property(pid_atom, X.AnyPropertyType)
+                if pid is not None and pid.value[0] != self.proc.pid:
+                    continue  # someone else's window of the same name
+                if w.get_attributes().map_state != X.IsViewable:
+                    continue
+                yield w
+            except xerror.XError:
+                continue  # gone while we looked
+
+    def wait_window(self, timeout=WINDOW_TIMEOUT):
+        """Waits until the program's window (found by WM_CLASS) is mapped."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if not self.running():
+                raise AssertionError("%s ended before showing a window\n%s"
+                                     % (self.name, self.describe()))
+            found = list(self._candidates())
+            if found:
+                self.window = found[0]
+                return self.window
+            time.sleep(0.05)
+        raise AssertionError("no window of class %r within %.0f s\n%s"
+                             % (self.name, timeout, self.describe()))
+
+    def window_size(self):
+        g = self.window.get_geometry()
+        return g.width, g.height
+
+    def screenshot(self):
+        """The window's content as an RGB image."""
+        g = self.window.get_geometry()
+        raw = self.window.get_image(0, 0, g.width, g.height, X.ZPixmap, 0xFFFFFFFF)
+        return _to_rgb(self.x(), raw, g.width, g.height)
+
+    def screenshot_when(self, accept, what="the expected picture", timeout=WINDOW_TIMEOUT):
+        """The first screenshot for which accept(image) holds: the window is
+        mapped a moment before the first frame is on it."""
+        deadline = time.monotonic() + timeout
+        img = None
+        while time.monotonic() < deadline:
+            img = self.screenshot()
+            if accept(img):
+                return img
+            time.sleep(0.05)
+        raise AssertionError("the window never showed %s in %.0f s\n%s"
+                             % (what, timeout, self.describe()))
+
+    def close_window(self):
+        """What a window manager sends when the user clicks the close button."""
+        d = self.x()
+        protocols = d.intern_atom("WM_PROTOCOLS")
+        delete = d.intern_atom("WM_DELETE_WINDOW")
+        ev = protocol.event.ClientMessage(window=self.window, client_type=protocols,
+                                          data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        self.window.send_event(ev, event_mask=X.NoEventMask)
+        d.sync()  # a bare flush can lose the event when the connection closes
+
+    def press_keys(self, names):
+        """Types keys (keysym names such as 'Escape', 'a') into the window the
+        way a keyboard does: XTest events, after giving the window focus."""
+        d = self.x()
+        w, h = self.window_size()
+        self.window.set_input_focus(X.RevertToParent, X.CurrentTime)
+        self.window.warp_pointer(w // 2, h // 2)
+        d.sync()
+        for name in names:
+            keysym = XK.string_to_keysym(name)
+            code = d.keysym_to_keycode(keysym)
+            if not keysym or not code:
+                raise ValueError("no key for %r" % name)
+            xtest.fake_input(d, X.KeyPress, code)
+            xtest.fake_input(d, X.KeyRelease, code)
+            d.sync()
+            time.sleep(0.05)
+
+
+def _to_rgb(d, raw, width, height):
+    depth = raw.depth
+    fmt = next(f for f in d.display.info.pixmap_formats if f.depth == depth)
+    if depth != 24 or fmt.bits_per_pixel != 32:
+        raise AssertionError("unexpected window format: depth %d, %d bits per pixel"
+                             % (depth, fmt.bits_per_pixel))
+    order = "BGRX" if d.display.info.image_byte_order == X.LSBFirst else "XRGB"
+    return Image.frombytes("RGB", (width, height), raw.data, "raw", order)
+
+
+def run(path, driver, env=None, display=None, timeout=EXIT_TIMEOUT):
+    """Runs a program that is expected to end by itself; returns
+    (exit status, stdout)."""
+    with Program(path, driver=driver, env=env, display=display) as p:
+        return p.wait(timeout)
+
+
+# -- looking at pictures ----------------------------------------------------
+
+class Component(namedtuple("Component", "pixels left top right bottom points")):
+    """A connected area: its pixel count, bounding box (inclusive) and the
+    set of its (column, row) pixels."""
+
+    width = property(lambda c: c.right - c.left + 1)
+    height = property(lambda c: c.bottom - c.top + 1)
+
+    def __repr__(self):
+        return "Component(%d pixels, %dx%d at %d,%d)" % (
+            self.pixels, self.width, self.height, self.left, self.top)
+
+
+def components(img, colour=BLUE):
+    """Connected areas of exactly `colour`, largest first. Diagonal neighbours
+    count as connected: the sharp corner of a small quad is often a pixel
+    that touches the rest only diagonally."""
+    w, h = img.size
+    data = img.tobytes()
+    key = bytes(colour)
+    todo = {i // 3 for i in range(0, len(data), 3) if data[i:i + 3] == key}
+    found = []
+    while todo:
+        seed = todo.pop()
+        stack, members = [seed], [seed]
+        while stack:
+            p = stack.pop()
+            x, y = p % w, p // w
+            for dx in (-1, 0, 1):
+                for dy in (-1, 0, 1):
+                    q = p + dy * w + dx
+                    if 0 <= x + dx < w and 0 <= y + dy < h and q in todo:
+                        todo.remove(q)
+                        stack.append(q)
+                        members.append(q)
+        xs = [m % w for m in members]
+        ys = [m // w for m in members]
+        found.append(Component(len(members), min(xs), min(ys), max(xs), max(ys),
+                               frozenset(zip(xs, ys))))
+    found.sort(key=lambda c: -c.pixels)
+    return found
+
+
+def stray_pixels(img, allowed=(BLACK, BLUE), limit=10):
+    """Up to `limit` pixels whose colour is not one of `allowed`, as
+    ((x, y), colour); an empty list when the picture is clean."""
+    w = img.size[0]
+    allowed = set(allowed)
+    stray = []
+    for i, px in enumerate(img.getdata()):
+        if px not in allowed:
+            stray.append(((i % w, i // w), px))
+            if len(stray) >= limit:
+                break
+    return stray
+
+
+Census = namedtuple("Census", "shapes lone merged clipped problems")
+
+
+def census(img, min_pixels, max_pixels, max_side, colour=BLUE):
+    """Counts the creatures of one size in a picture.
+
+    A creature is min_pixels..max_pixels pixels that fit in max_side x
+    max_side. Touching creatures merge into one area, counted as the fewest
+    creatures that could make it; an area cut by the window's edge may be any
+    size. `shapes` is the total, `problems` lists areas no creature explains.
+    """
+    w, h = img.size
+    lone = merged = clipped = 0
+    problems = []
+    for c in components(img, colour):
+        k = max(-(-c.pixels // max_pixels), -(-c.width // max_side), -(-c.height // max_side))
+        if c.left == 0 or c.top == 0 or c.right == w - 1 or c.bottom == h - 1:
+            clipped += k
+        elif c.pixels < min_pixels:
+            problems.append("too small for a creature: %s" % (c,))
+        elif k == 1:
+            lone += 1
+        else:
+            merged += k
+    return Census(lone + merged + clipped, lone, merged, clipped, problems)
+
+
+class Projection(namedtuple("Projection", "left right bottom top width height")):
+    """An orthographic projection of the world onto the whole window.
+
+    Image coordinates: pixel (c, r) covers [c, c+1) x [r, r+1), rows counting
+    from the top while OpenGL counts from the bottom."""
+
+    def to_image(self, x, y):
+        return ((x - self.left) * self.width / (self.right - self.left),
+                self.height - (y - self.bottom) * self.height / (self.top - self.bottom))
+
+    def to_world(self, c, r):
+        return (self.left + c * (self.right - self.left) / self.width,
+                self.bottom + (self.height - r) * (self.top - self.bottom) / self.height)
+
+
+FIELD = Projection(-10, 810, -10, 610, 800, 600)     # the field plus a margin
+CENTRED = Projection(-400, 400, -300, 300, 800, 600)  # world (0,0) mid-window, 1 unit a pixel
+
+
+def rasterise(polygon, projection=FIELD):
+    """The pixels OpenGL fills for a convex world polygon: those whose centre
+    lies inside it (llvmpipe agrees pixel for pixel)."""
+    pts = [projection.to_image(x, y) for x, y in polygon]
+    edges = list(zip(pts, pts[1:] + pts[:1]))
+    xs = [p[0] for p in pts]
+    ys = [p[1] for p in pts]
+    drawn = set()
+    for c in range(int(min(xs)) - 1, int(max(xs)) + 1):
+        for r in range(int(min(ys)) - 1, int(max(ys)) + 1):
+            px, py = c + 0.5, r + 0.5
+            sides = {(bx - ax) * (py - ay) - (by - ay) * (px - ax) > 0
+                     for (ax, ay), (bx, by) in edges}
+            if len(sides) == 1:
+                drawn.add((c, r))
+    return drawn
+
+
+def shape_mismatch(comp, corners, projection=FIELD, angle=0.0, reach=2.0, step=0.1):
+    """How close `comp` comes to being the shape `corners` (world units around
+    its position, turned by `angle` radians) drawn somewhere near where it
+    is: the fewest pixels in one and not the other, 0 for a perfect fit."""
+    ca, sa = math.cos(angle), math.sin(angle)
+    shape = [(a * ca - b * sa, a * sa + b * ca) for a, b in corners]
+    sx = sum(a for a, _ in shape) / len(shape)
+    sy = sum(b for _, b in shape) / len(shape)
+    mx, my = projection.to_world((comp.left + comp.right + 1) / 2, (comp.top + comp.bottom + 1) / 2)
+    best = comp.pixels
+    n = int(round(reach / step))
+    for i in range(-n, n + 1):
+        for j in range(-n, n + 1):
+            x, y = mx - sx + i * step, my - sy + j * step
+            drawn = rasterise([(x + a, y + b) for a, b in shape], projection)
+            best = min(best, len(drawn ^ comp.points))
+            if best == 0:
+                return 0
+    return best
+
+
+def program_path():
+    """The program under test, as given to main()."""
+    return os.environ["E2E_PROGRAM"]
+
+
+class ProgramTestCase(unittest.TestCase):
+    """Tests that run the program under test in the X server."""
+
+    normal_output = None  # a subclass sets what a normal run prints
+
+    def start(self, ready=lambda img: bool(components(img)), what="its first frame", **kw):
+        """Starts the program and waits until its window shows what `ready`
+        accepts; it is killed at the end of the test whatever happens."""
+        p = Program(program_path(), **kw)
+        self.addCleanup(p.close)
+        p.wait_window()
+        p.screenshot_when(ready, what)
+        return p
+
+    def assertEndsNormally(self, p):
+        status, out = p.wait()
+        self.assertEqual((status, out), (0, self.normal_output), p.describe())
+
+
+def main():
+    """Entry point for a test file: argv[1] is the program, the rest goes to
+    unittest (e.g. a test class name to run only that group)."""
+    if len(sys.argv) < 2:
+        sys.exit("usage: %s PROGRAM [unittest arguments]" % sys.argv[0])
+    program = os.path.abspath(sys.argv[1])
+    if not os.access(program, os.X_OK):
+        sys.exit("not an executable program: %s" % program)
+    os.environ["E2E_PROGRAM"] = program
+    unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[2:]])

@@ -1,0 +1,160 @@
+"""Checks the harness against sdl_probe, whose picture and behaviour are known,
+so that the program tests can trust what the harness sees and sends."""
+
+import signal
+import time
+import unittest
+
+from PIL import Image
+
+import harness
+
+CREATURE = [(-3, -3), (-3, 3), (4, 4), (3, -3)]
+
+
+def probe():
+    return harness.Program(harness.program_path())
+
+
+def has_blue(img):
+    return bool(harness.components(img))
+
+
+class Picture(unittest.TestCase):
+    def test_screenshot_shows_the_drawn_shapes_where_the_projection_puts_them(self):
+        with probe() as p:
+            p.wait_window()
+            self.assertEqual(p.window_size(), (800, 600))
+            img = p.screenshot_when(has_blue)
+            self.assertEqual(img.size, (800, 600))
+            self.assertEqual(harness.stray_pixels(img), [])
+            rect, creature = harness.components(img)
+
+            # The rectangle covers world (100,100)-(300,200): its pixels are
+            # those whose centres lie inside the projected corners.
+            x0, y1 = harness.FIELD.to_image(100, 100)
+            x1, y0 = harness.FIELD.to_image(300, 200)
+            self.assertEqual((rect.left, rect.top, rect.right, rect.bottom),
+                             (round(x0), round(y0), round(x1) - 1, round(y1) - 1))
+            self.assertEqual(rect.pixels, rect.width * rect.height)
+            self.assertEqual(rect.points, harness.rasterise(
+                [(100, 100), (100, 200), (300, 200), (300, 100)]))
+
+            # A creature-sized quad: the numbers the program tests rely on.
+            self.assertTrue(34 <= creature.pixels <= 46, creature)
+            self.assertLessEqual(max(creature.width, creature.height), 7, creature)
+            cx, cy = harness.FIELD.to_image(600, 450)
+            self.assertTrue(creature.left <= cx <= creature.right + 1, (cx, creature))
+            self.assertTrue(creature.top <= cy <= creature.bottom + 1, (cy, creature))
+            shape = [(-3, -3), (-3, 3), (4, 4), (3, -3)]
+            self.assertEqual(creature.points, harness.rasterise(
+                [(600 + x, 450 + y) for x, y in shape]))
+            self.assertEqual(harness.shape_mismatch(creature, shape), 0)
+            self.assertGreater(harness.shape_mismatch(creature, shape, angle=0.5), 1)
+            self.assertGreater(harness.shape_mismatch(creature, [(-3, -3), (-3, 3), (3, 3), (3, -3)]), 1)
+
+            self.assertEqual(img.getpixel((5, 5)), harness.BLACK)
+            self.assertEqual(img.getpixel((200, 450)), harness.BLUE)
+
+
+class Input(unittest.TestCase):
+    def test_key_presses_reach_sdl_as_key_events(self):
+        with probe() as p:
+            p.wait_window()
+            p.screenshot_when(has_blue)
+            p.press_keys(["Escape", "a", "q", "Return"])
+            deadline = time.monotonic() + harness.EXIT_TIMEOUT
+            while time.monotonic() < deadline and p.output()[0].count("\n") < 4:
+                time.sleep(0.05)
+            self.assertEqual(p.output()[0], "key escape\nkey a\nkey q\nkey return\n",
+                             p.describe())
+            self.assertTrue(p.running())
+
+
+class Ending(harness.ProgramTestCase):
+    normal_output = "quit\n"
+
+    def test_close_request_becomes_sdl_quit(self):
+        p = self.start()
+        p.close_window()
+        self.assertEndsNormally(p)
+
+    def test_sigterm_becomes_sdl_quit(self):
+        p = self.start()
+        p.signal(signal.SIGTERM)
+        self.assertEndsNormally(p)
+
+    def test_sigint_becomes_sdl_quit_even_if_we_were_started_ignoring_it(self):
+        previous = signal.signal(signal.SIGINT, signal.SIG_IGN)
+        try:
+            p = self.start()
+        finally:
+            signal.signal(signal.SIGINT, previous)
+        p.signal(signal.SIGINT)
+        self.assertEndsNormally(p)
+
+    def test_failing_video_drivers(self):
+        self.assertEqual(harness.run(harness.program_path(), "nosuchdriver"),
+                         (1, "init failed\n"))
+        self.assertEqual(harness.run(harness.program_path(), "dummy"),
+                         (1, "video mode failed\n"))
+
+    def test_a_program_that_never_ends_is_reported_not_waited_for(self):
+        p = self.start()
+        with self.assertRaisesRegex(AssertionError, "did not end"):
+            p.wait(timeout=0.5)
+        self.assertFalse(p.running())
+
+
+def picture(*positions, speck=None):
+    """A black 800x600 picture with creatures drawn at world positions."""
+    img = Image.new("RGB", (800, 600), harness.BLACK)
+    for x, y in positions:
+        for c, r in harness.rasterise([(x + a, y + b) for a, b in CREATURE]):
+            if 0 <= c < 800 and 0 <= r < 600:
+                img.putpixel((c, r), harness.BLUE)
+    if speck:
+        img.putpixel(speck, harness.BLUE)
+    return img
+
+
+class Analysis(unittest.TestCase):
+    """The picture helpers on pictures made here, no X server involved."""
+
+    def census(self, img):
+        return harness.census(img, 30, 50, 8)
+
+    def test_lone_creatures_are_counted_and_fit_their_shape(self):
+        img = picture((100, 100), (400, 300), (700.4, 500.7))
+        self.assertEqual(self.census(img), harness.Census(3, 3, 0, 0, []))
+        for comp in harness.components(img):
+            self.assertEqual(harness.shape_mismatch(comp, CREATURE), 0)
+
+    def test_touching_creatures_count_as_several(self):
+        c = self.census(picture((100, 100), (104, 103), (300, 300)))
+        self.assertEqual((c.shapes, c.lone, c.merged), (3, 1, 2))
+
+    def test_a_creature_cut_by_the_edge_is_allowed_any_size(self):
+        c = self.census(picture((-12, 300), (400, 300)))
+        self.assertEqual((c.shapes, c.lone, c.clipped, c.problems), (2, 1, 1, []))
+
+    def test_a_stray_speck_is_a_problem(self):
+        c = self.census(picture((400, 300), speck=(50, 50)))
+        self.assertEqual(len(c.problems), 1)
+
+    def test_other_colours_are_reported(self):
+        img = picture((400, 300))
+        img.putpixel((10, 20), (0, 0, 254))
+        self.assertEqual(harness.stray_pixels(img), [((10, 20), (0, 0, 254))])
+
+    def test_projections_meet_the_window_corners(self):
+        self.assertEqual(harness.FIELD.to_image(-10, -10), (0, 600))
+        self.assertEqual(harness.FIELD.to_image(810, 610), (800, 0))
+        self.assertEqual(harness.CENTRED.to_image(0, 0), (400, 300))
+        x, y = harness.FIELD.to_world(*harness.FIELD.to_image(123, 456))
+        self.assertAlmostEqual(x, 123)
+        self.assertAlmostEqual(y, 456)
+
+
+if __name__ == "__main__":
+    harness.main()
