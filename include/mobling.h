@@ -3,7 +3,7 @@
 #ifndef MOBLING_H_
 #define MOBLING_H_
 
-#include "settings.h"
+#include "program.h"
 
 class mobling {
   private:

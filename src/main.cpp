@@ -1,5 +1,5 @@
 // The program entry: makes the population, opens the window and runs the frame loop
-// until the window is closed. What differs between the programs is in their settings.h.
+// until the window is closed. What differs between the programs is in their program.h.
 #include "moblery.h"
 #include "movement.h"
 #include "renderer.h"
@@ -11,7 +11,7 @@
 
 int main() {
     // Start-up: every start position and rotation is drawn before SDL starts.
-    int initPop = POPULATION;
+    int initPop = SETTINGS.Population;
     std::srand(static_cast<unsigned int>(std::time(0)));
     moblery Factory;
     setup SetUp;
@@ -25,27 +25,27 @@ int main() {
         // Without a window there is no GL context to set up.
         Rend.GL_Setup();
     }
-    if (TIMED) {
+    if (SETTINGS.Timed) {
         SetUp.SetLastTime();
     }
 
     // Frame loop: the pass that sees the quit event still moves and draws once more.
     while (setup::active) {
-        if (TIMED) {
+        if (SETTINGS.Timed) {
             SetUp.UpdateTime();
         }
         SetUp.event();
-        if (MOVES) {
+        if (SETTINGS.Moves) {
             Move.UpdateMoves(Factory.Moblings);
         }
         Rend.Draw_All(Factory.Moblings);
     }
 
     // Shutdown: SetUp's destructor closes SDL as main returns.
-    if (SAY_MOVED) {
+    if (SETTINGS.Timed) {
         std::cout << "moved: " << std::endl;
     }
-    if (REPORT) {
+    if (SETTINGS.Report) {
         for (int i = 0; i < Factory.GetPopulation(); i++) {
             Factory.Moblings[i].Print();
         }

@@ -12,25 +12,28 @@ moblery::~moblery() {}
 void moblery::SetRandomStartPos(mobling& m) {
     // A centred field reaches from -WIDTH/2 to WIDTH/2; the sum is formed in double and
     // rounded (or, for whole-number positions, truncated) only when stored.
-    double fromX = CENTRED ? -CENTREX : 0;
-    double fromY = CENTRED ? -CENTREY : 0;
+    double fromX = SETTINGS.Centred ? -CENTREX : 0;
+    double fromY = SETTINGS.Centred ? -CENTREY : 0;
     m.SetPosX(static_cast<Position>(RandomUnit() * WIDTH + fromX));
     m.SetPosY(static_cast<Position>(RandomUnit() * HEIGHT + fromY));
 }
 
 void moblery::SetRandomStartRot(mobling& m) {
-    m.SetRot(static_cast<float>(RandomUnit() * (START_ROT_MAX - START_ROT_MIN) + START_ROT_MIN));
+    m.SetRot(static_cast<float>(RandomUnit() * (SETTINGS.StartRotMax - SETTINGS.StartRotMin) +
+                                SETTINGS.StartRotMin));
 }
 
 void moblery::SetRandomStartHeading(mobling& m) {
-    double angle = m.GetRot() * (ROT_IN_DEGREES ? DEGTORAD : 1.0);
+    // Timed programs count rotations in degrees; the others hand them to cos and sin as
+    // they are, as radians.
+    double angle = m.GetRot() * (SETTINGS.Timed ? DEGTORAD : 1.0);
     m.SetHeadingX(static_cast<float>(std::cos(angle)));
     m.SetHeadingY(static_cast<float>(std::sin(angle)));
 }
 
 void moblery::SpawnMobling() {
     mobling spawned;
-    if (ROT_FIRST) {
+    if (SETTINGS.RotFirst) {
         SetRandomStartRot(spawned);
     }
     Moblings.push_back(spawned);
@@ -43,7 +46,7 @@ void moblery::Populate(int Pop) {
         // have moved the storage.
         mobling& m = Moblings.back();
         SetRandomStartPos(m);
-        if (!ROT_FIRST) {
+        if (!SETTINGS.RotFirst) {
             SetRandomStartRot(m);
         }
         SetRandomStartHeading(m);

@@ -7,11 +7,12 @@
 int mobling::count = 0;
 
 mobling::mobling()
-    : Speed(DEFAULT_SPEED), Size(3), PosX(0), PosY(0), LastPosX(0), LastPosY(0), Rot(0),
+    : Speed(SETTINGS.DefaultSpeed), Size(3), PosX(0), PosY(0), LastPosX(0), LastPosY(0), Rot(0),
       HeadingX(0), HeadingY(0) {
     count++;
     id = count;
-    if (SAY_SPAWN) {
+    // The untimed and still programs announce every creature made; copies say nothing.
+    if (!SETTINGS.Timed) {
         std::cout << "spawning!" << std::endl;
     }
 }
@@ -77,12 +78,12 @@ void mobling::Print() {
     std::cout << "PosX is " << PosX << std::endl;
     std::cout << "PosY is " << PosY << std::endl;
     // A creature that never moves has no last position or heading worth showing.
-    if (MOVES) {
+    if (SETTINGS.Moves) {
         std::cout << "Last PosX was " << LastPosX << std::endl;
         std::cout << "Last PosY was " << LastPosY << std::endl;
     }
     std::cout << "Rotation value is " << Rot << std::endl;
-    if (MOVES) {
+    if (SETTINGS.Moves) {
         std::cout << "HeadingX is " << HeadingX << std::endl;
         std::cout << "HeadingY is " << HeadingY << std::endl;
     }

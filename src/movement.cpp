@@ -23,16 +23,18 @@ int movement::CheckBoundaries(mobling& m) {
 }
 
 void movement::SetRandomRot(mobling& m) {
-    m.SetRot(static_cast<float>(RandomUnit() * (TURN_ROT_MAX - TURN_ROT_MIN) + TURN_ROT_MIN));
+    m.SetRot(static_cast<float>(RandomUnit() * (SETTINGS.TurnRotMax - SETTINGS.TurnRotMin) +
+                                SETTINGS.TurnRotMin));
 }
 
 void movement::SetHeading(mobling& m) {
-    double angle = m.GetRot() * (ROT_IN_DEGREES ? DEGTORAD : 1.0);
+    // Degrees in the timed programs, radians in the others (see the factory).
+    double angle = m.GetRot() * (SETTINGS.Timed ? DEGTORAD : 1.0);
     float headingX = static_cast<float>(std::cos(angle));
     float headingY = static_cast<float>(std::sin(angle));
     // The mirror flips a component whatever its sign, so it may point at the wall as well
     // as away from it; the rotation is left as drawn.
-    if (WALL_BAND) {
+    if (SETTINGS.WallBand) {
         if (m.GetPosX() <= WALL_GAP || m.GetPosX() >= WIDTH - WALL_GAP) {
             headingX = -headingX;
         }
@@ -46,13 +48,13 @@ void movement::SetHeading(mobling& m) {
 
 void movement::Amble(mobling& m) {
     double cue = RandomUnit();
-    if (cue < TURN_CHANCE) {
-        if (SAY_CUE) {
+    if (cue < SETTINGS.TurnChance) {
+        if (SETTINGS.SayCue) {
             std::cout << "random move cue was less that 0.5" << std::endl;
         }
         SetRandomRot(m);
         SetHeading(m);
-    } else if (SAY_CUE) {
+    } else if (SETTINGS.SayCue) {
         std::cout << "random move cue was greater than 0.5" << std::endl;
     }
 }
@@ -71,7 +73,7 @@ void movement::HeadToCentre(mobling& m) {
 }
 
 void movement::SetNewPosition(mobling& m) {
-    if (TIMED) {
+    if (SETTINGS.Timed) {
         double t = setup::current_time;
         m.SetPosX(static_cast<Position>(m.GetPosX() +
                                         (static_cast<double>(m.GetSpeed()) * m.GetHeadingX()) * t));
@@ -91,9 +93,11 @@ void movement::UpdateMoves(std::vector<mobling>& Moblings) {
         m.SetLastPosY(m.GetPosY());
         // The test uses the position at the start of the frame, before this frame's move.
         bool outside = CheckBoundaries(m) != 0;
-        if (outside && STEER_HOME) {
+        // Only the timed programs steer strays home; the others let them walk on, turning
+        // or not as the program says.
+        if (outside && SETTINGS.Timed) {
             HeadToCentre(m);
-        } else if (!outside || TURN_ANYWHERE) {
+        } else if (!outside || SETTINGS.TurnAnywhere) {
             Amble(m);
         }
         SetNewPosition(m);

@@ -17,7 +17,7 @@ void renderer::GL_Setup() {
     glClearColor(0, 0, 0, 0);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    if (CENTRED) {
+    if (SETTINGS.Centred) {
         glOrtho(-CENTREX, CENTREX, -CENTREY, CENTREY, -10, 10);
     } else {
         glOrtho(-MARGIN, WIDTH + MARGIN, -MARGIN, HEIGHT + MARGIN, -10, 10);
@@ -34,7 +34,7 @@ void renderer::Draw_All(std::vector<mobling>& Moblings) {
         mobling& m = Moblings[i];
         glPushMatrix();
         glTranslatef(m.GetPosX(), m.GetPosY(), 0);
-        if (DRAW_TURNED) {
+        if (SETTINGS.DrawTurned) {
             glRotatef(m.GetRot(), 0, 0, 1);
         }
         Draw_Mobling();

@@ -7,7 +7,7 @@ using MoblingTest = PlatformTest;
 
 TEST_F(MoblingTest, NewCreatureStartsAtRestAtTheOriginWithEveryFieldSet) {
     mobling m;
-    EXPECT_EQ(m.GetSpeed(), DEFAULT_SPEED);
+    EXPECT_EQ(m.GetSpeed(), SETTINGS.DefaultSpeed);
     EXPECT_EQ(m.GetSize(), 3);
     EXPECT_EQ(m.GetPosX(), 0);
     EXPECT_EQ(m.GetPosY(), 0);

@@ -1,0 +1,15 @@
+// moblings_herd: the reference with fifty slow creatures that rarely turn.
+#ifndef PROGRAM_H_
+#define PROGRAM_H_
+
+#include "settings.h"
+
+typedef float Position;
+
+constexpr settings SETTINGS = {
+    .Population = 50,
+    .DefaultSpeed = 0.1f,
+    .TurnChance = 0.001,
+};
+
+#endif
