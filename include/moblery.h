@@ -13,8 +13,8 @@ class moblery {
     void SetRandomStartHeading(mobling& m);
 
   public:
-    moblery();
-    ~moblery();
+    moblery() = default;
+    ~moblery() = default;
 
     std::vector<mobling> Moblings; // the population, in spawn order
 

@@ -22,7 +22,7 @@ class mobling {
     static int count; // creatures constructed so far (copies are not counted)
 
     mobling();
-    ~mobling();
+    ~mobling() = default;
 
     void SetSpeed(float sp);
     float GetSpeed(); // world units per millisecond

@@ -8,8 +8,8 @@
 
 class movement {
   public:
-    movement();
-    ~movement();
+    movement() = default;
+    ~movement() = default;
 
     // 0 when the creature is strictly inside the field, 1 otherwise.
     int CheckBoundaries(mobling& m);

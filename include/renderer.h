@@ -8,8 +8,8 @@
 
 class renderer {
   public:
-    renderer();
-    ~renderer();
+    renderer() = default;
+    ~renderer() = default;
 
     // Black background and the projection of the field; needs the window's GL context.
     void GL_Setup();

@@ -26,7 +26,7 @@ class setup {
     static unsigned int current_time; // milliseconds the previous frame took
     static unsigned int last_time;    // SDL tick at which the running frame's measurement began
 
-    setup();
+    setup() = default;
     ~setup(); // shuts SDL down, whatever state start-up reached
 
     // Starts SDL's video and opens the 800 x 600 OpenGL window; 0 on success, 1 on failure

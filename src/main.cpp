@@ -12,7 +12,7 @@
 int main() {
     // Start-up: every start position and rotation is drawn before SDL starts.
     int initPop = SETTINGS.Population;
-    std::srand(static_cast<unsigned int>(std::time(0)));
+    std::srand(static_cast<unsigned int>(std::time(nullptr)));
     moblery Factory;
     setup SetUp;
     renderer Rend;

@@ -5,10 +5,6 @@
 
 #include <cmath>
 
-moblery::moblery() {}
-
-moblery::~moblery() {}
-
 void moblery::SetRandomStartPos(mobling& m) {
     // A centred field reaches from -WIDTH/2 to WIDTH/2; the sum is formed in double and
     // rounded (or, for whole-number positions, truncated) only when stored.

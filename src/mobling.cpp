@@ -17,8 +17,6 @@ mobling::mobling()
     }
 }
 
-mobling::~mobling() {}
-
 void mobling::SetSpeed(float sp) {
     Speed = sp;
 }

@@ -10,10 +10,6 @@
 // How close to a wall a new heading is mirrored, when the program asks for it.
 const double WALL_GAP = 5;
 
-movement::movement() {}
-
-movement::~movement() {}
-
 int movement::CheckBoundaries(mobling& m) {
     // Written so that a coordinate that is not a number counts as outside.
     if (m.GetPosX() > 0 && m.GetPosX() < WIDTH && m.GetPosY() > 0 && m.GetPosY() < HEIGHT) {
@@ -87,10 +83,9 @@ void movement::SetNewPosition(mobling& m) {
 }
 
 void movement::UpdateMoves(std::vector<mobling>& Moblings) {
-    for (std::size_t i = 0; i < Moblings.size(); i++) {
-        mobling& m = Moblings[i];
-        m.SetLastPosX(m.GetPosX());
-        m.SetLastPosY(m.GetPosY());
+    for (mobling& m : Moblings) {
+        m.SetLastPosX(static_cast<float>(m.GetPosX()));
+        m.SetLastPosY(static_cast<float>(m.GetPosY()));
         // The test uses the position at the start of the frame, before this frame's move.
         bool outside = CheckBoundaries(m) != 0;
         // Only the timed programs steer strays home; the others let them walk on, turning

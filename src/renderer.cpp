@@ -9,10 +9,6 @@
 // The field's margin inside the window, in world units, when it is not centred.
 const double MARGIN = 10;
 
-renderer::renderer() {}
-
-renderer::~renderer() {}
-
 void renderer::GL_Setup() {
     glClearColor(0, 0, 0, 0);
     glMatrixMode(GL_PROJECTION);
@@ -30,10 +26,9 @@ void renderer::Draw_All(std::vector<mobling>& Moblings) {
     glLoadIdentity();
     gluLookAt(0, 0, 1, 0, 0, 0, 0, 1, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    for (std::size_t i = 0; i < Moblings.size(); i++) {
-        mobling& m = Moblings[i];
+    for (mobling& m : Moblings) {
         glPushMatrix();
-        glTranslatef(m.GetPosX(), m.GetPosY(), 0);
+        glTranslatef(static_cast<float>(m.GetPosX()), static_cast<float>(m.GetPosY()), 0);
         if (SETTINGS.DrawTurned) {
             glRotatef(m.GetRot(), 0, 0, 1);
         }

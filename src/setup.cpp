@@ -9,8 +9,6 @@ int setup::active = 0;
 unsigned int setup::current_time = 0;
 unsigned int setup::last_time = 0;
 
-setup::setup() {}
-
 setup::~setup() {
     SDL_Quit();
 }
@@ -30,7 +28,7 @@ int setup::SDL_Setup() {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
-    if (SDL_SetVideoMode(WIDTH, HEIGHT, info->vfmt->BitsPerPixel, SDL_OPENGL) == NULL) {
+    if (SDL_SetVideoMode(WIDTH, HEIGHT, info->vfmt->BitsPerPixel, SDL_OPENGL) == nullptr) {
         std::cout << "error setting video mode" << std::endl;
         return 1;
     }

@@ -5,7 +5,7 @@
 
 #include "settings.h"
 
-typedef int Position; // truncated towards zero when placed
+using Position = int; // truncated towards zero when placed
 
 constexpr settings SETTINGS = {
     .Population = 12,

@@ -4,7 +4,7 @@
 
 #include "settings.h"
 
-typedef float Position;
+using Position = float;
 
 constexpr settings SETTINGS = {
     .Population = 50,

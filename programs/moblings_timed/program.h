@@ -5,7 +5,7 @@
 
 #include "settings.h"
 
-typedef float Position; // how a creature's coordinates are stored
+using Position = float; // how a creature's coordinates are stored
 
 constexpr settings SETTINGS = {};
 

@@ -5,7 +5,7 @@
 
 #include "settings.h"
 
-typedef float Position;
+using Position = float;
 
 constexpr settings SETTINGS = {
     .Population = 20,

@@ -7,11 +7,13 @@
 #include <GL/glu.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <dlfcn.h>
 
 namespace fake {
 
 std::vector<Call> Calls;
+bool Recording = true;
 int InitResult = 0;
 bool VideoModeFails = false;
 int BitsPerPixel = 32;
@@ -29,6 +31,7 @@ void PrintTo(const Call& call, std::ostream* out) {
 
 void Reset() {
     Calls.clear();
+    Recording = true;
     InitResult = 0;
     VideoModeFails = false;
     BitsPerPixel = 32;
@@ -62,8 +65,10 @@ SDL_Event KeyEvent(SDLKey key) {
     return evt;
 }
 
-static void Record(const char* name, std::vector<double> args = {}) {
-    Calls.push_back(Call{name, args});
+static void Record(const char* name, std::initializer_list<double> args = {}) {
+    if (Recording) {
+        Calls.push_back(Call{name, std::vector<double>(args)});
+    }
 }
 
 } // namespace fake

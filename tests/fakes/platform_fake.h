@@ -21,6 +21,7 @@ struct Call {
 void PrintTo(const Call& call, std::ostream* out);
 
 extern std::vector<Call> Calls;      // every faked call, in order
+extern bool Recording;               // false: calls are answered but not recorded
 extern int InitResult;               // what SDL_Init returns
 extern bool VideoModeFails;          // SDL_SetVideoMode returns null
 extern int BitsPerPixel;             // the display depth SDL_GetVideoInfo reports
