@@ -328,6 +328,14 @@ def stray_pixels(img, allowed=(BLACK, BLUE), limit=10):
 Census = namedtuple("Census", "shapes lone merged clipped problems")
 
 
+def _creatures_in(c, size, max_pixels, max_side):
+    """The fewest creatures that could make area `c`, and whether the
+    window's edge cuts it."""
+    k = max(-(-c.pixels // max_pixels), -(-c.width // max_side), -(-c.height // max_side))
+    w, h = size
+    return k, c.left == 0 or c.top == 0 or c.right == w - 1 or c.bottom == h - 1
+
+
 def census(img, min_pixels, max_pixels, max_side, colour=BLUE):
     """Counts the creatures of one size in a picture.
 
@@ -336,12 +344,11 @@ def census(img, min_pixels, max_pixels, max_side, colour=BLUE):
     creatures that could make it; an area cut by the window's edge may be any
     size. `shapes` is the total, `problems` lists areas no creature explains.
     """
-    w, h = img.size
     lone = merged = clipped = 0
     problems = []
     for c in components(img, colour):
-        k = max(-(-c.pixels // max_pixels), -(-c.width // max_side), -(-c.height // max_side))
-        if c.left == 0 or c.top == 0 or c.right == w - 1 or c.bottom == h - 1:
+        k, cut = _creatures_in(c, img.size, max_pixels, max_side)
+        if cut:
             clipped += k
         elif c.pixels < min_pixels:
             problems.append("too small for a creature: %s" % (c,))
@@ -350,6 +357,14 @@ def census(img, min_pixels, max_pixels, max_side, colour=BLUE):
         else:
             merged += k
     return Census(lone + merged + clipped, lone, merged, clipped, problems)
+
+
+def lone_shapes(img, min_pixels, max_pixels, max_side, colour=BLUE):
+    """The areas that census counts as one creature standing alone: the ones
+    whose shape can be checked."""
+    return [c for c in components(img, colour)
+            if c.pixels >= min_pixels
+            and _creatures_in(c, img.size, max_pixels, max_side) == (1, False)]
 
 
 class Projection(namedtuple("Projection", "left right bottom top width height")):
@@ -371,20 +386,48 @@ FIELD = Projection(-10, 810, -10, 610, 800, 600)     # the field plus a margin
 CENTRED = Projection(-400, 400, -300, 300, 800, 600)  # world (0,0) mid-window, 1 unit a pixel
 
 
-def rasterise(polygon, projection=FIELD):
+def turned(corners, degrees):
+    """`corners` turned about the origin as glRotatef turns them:
+    counter-clockwise for positive degrees, y upwards."""
+    a = math.radians(degrees)
+    ca, sa = math.cos(a), math.sin(a)
+    return [(x * ca - y * sa, x * sa + y * ca) for x, y in corners]
+
+
+def placed(corners, x, y, degrees=0.0):
+    """The world polygon of a shape drawn at (x, y), turned by `degrees`."""
+    return [(x + a, y + b) for a, b in turned(corners, degrees)]
+
+
+def rasterise(polygon, projection=FIELD, margin=0.0):
     """The pixels OpenGL fills for a convex world polygon: those whose centre
-    lies inside it (llvmpipe agrees pixel for pixel)."""
+    lies inside it (llvmpipe agrees pixel for pixel).
+
+    With a margin (in pixels), the polygon is first grown (margin > 0) or
+    shrunk (margin < 0): the pixels it may fill and those it surely fills when
+    its corners are known only that closely."""
     pts = [projection.to_image(x, y) for x, y in polygon]
     edges = list(zip(pts, pts[1:] + pts[:1]))
+    # Twice the signed area: its sign says which side of each edge is inside.
+    inward = 1 if sum(ax * by - bx * ay for (ax, ay), (bx, by) in edges) > 0 else -1
+    lines = []
+    for (ax, ay), (bx, by) in edges:
+        length = math.hypot(bx - ax, by - ay) * inward
+        if length:
+            lines.append((ax, ay, (bx - ax) / length, (by - ay) / length))
     xs = [p[0] for p in pts]
     ys = [p[1] for p in pts]
+    grow = max(0, int(math.ceil(margin)))
     drawn = set()
-    for c in range(int(min(xs)) - 1, int(max(xs)) + 1):
-        for r in range(int(min(ys)) - 1, int(max(ys)) + 1):
-            px, py = c + 0.5, r + 0.5
-            sides = {(bx - ax) * (py - ay) - (by - ay) * (px - ax) > 0
-                     for (ax, ay), (bx, by) in edges}
-            if len(sides) == 1:
+    for c in range(int(min(xs)) - 1 - grow, int(max(xs)) + 1 + grow):
+        px = c + 0.5
+        for r in range(int(min(ys)) - 1 - grow, int(max(ys)) + 1 + grow):
+            py = r + 0.5
+            # The centre's distance inside each edge.
+            for ax, ay, dx, dy in lines:
+                if dx * (py - ay) - dy * (px - ax) <= -margin:
+                    break
+            else:
                 drawn.add((c, r))
     return drawn
 
@@ -410,6 +453,57 @@ def shape_mismatch(comp, corners, projection=FIELD, angle=0.0, reach=2.0, step=0
     return best
 
 
+def area(polygon):
+    """The signed area of a polygon (positive counter-clockwise)."""
+    return sum(x0 * y1 - x1 * y0 for (x0, y0), (x1, y1)
+               in zip(polygon, polygon[1:] + polygon[:1])) / 2
+
+
+def _centroid(polygon):
+    """The centre of area of a polygon."""
+    cx = cy = 0.0
+    for (x0, y0), (x1, y1) in zip(polygon, polygon[1:] + polygon[:1]):
+        cross = x0 * y1 - x1 * y0
+        cx += (x0 + x1) * cross
+        cy += (y0 + y1) * cross
+    a = area(polygon)
+    return cx / (6 * a), cy / (6 * a)
+
+
+def turned_mismatch(comp, corners, projection=FIELD):
+    """How close `comp` comes to being the shape `corners` turned by any
+    angle: (fewest pixels in one and not the other, degrees where that is).
+
+    A full search over angle and position is far too slow here, so each
+    angle puts the shape's centre of area on the pixels' centre, which is
+    within a fraction of a pixel of right; the most promising angles are then
+    refined in finer steps of angle and position."""
+    cc = sum(c for c, _ in comp.points) / comp.pixels + 0.5
+    cr = sum(r for _, r in comp.points) / comp.pixels + 0.5
+    mx, my = projection.to_world(cc, cr)
+    unit = (projection.right - projection.left) / projection.width  # world units a pixel
+
+    def mismatch(degrees, dx=0.0, dy=0.0):
+        shape = turned(corners, degrees)
+        sx, sy = _centroid(shape)
+        drawn = rasterise([(mx - sx + dx + a, my - sy + dy + b) for a, b in shape], projection)
+        return len(drawn ^ comp.points)
+
+    coarse = sorted((mismatch(d), d) for d in range(0, 360, 3))
+    best = coarse[0]
+    for _, around in coarse[:4]:
+        for k in range(-6, 7):
+            degrees = around + k * 0.5
+            for i in range(-3, 4):
+                for j in range(-3, 4):
+                    m = mismatch(degrees, i * 0.1 * unit, j * 0.1 * unit)
+                    if m < best[0]:
+                        best = (m, degrees % 360)
+                        if m == 0:
+                            return best
+    return best
+
+
 def program_path():
     """The program under test, as given to main()."""
     return os.environ["E2E_PROGRAM"]
@@ -432,6 +526,183 @@ class ProgramTestCase(unittest.TestCase):
     def assertEndsNormally(self, p):
         status, out = p.wait()
         self.assertEqual((status, out), (0, self.normal_output), p.describe())
+
+
+# -- programs that show creatures ---------------------------------------------
+#
+# A test file describes its program by subclassing Timed or Untimed with the
+# program's numbers, then mixes that description into the groups of tests
+# below, e.g. `class Picture(Herd, harness.PictureTests): pass`.
+
+CREATURE = [(-3, -3), (-3, 3), (4, 4), (3, -3)]  # world units around a creature's position
+# A creature covers 34 to 48 pixels in either projection, turned or not, and
+# fits in 7 x 7 pixels unturned, 10 x 10 turned; the margins absorb edge rules.
+CREATURE_PIXELS = (30, 50)
+
+
+class Creatures:
+    """What a program shows and writes, for the test groups below."""
+
+    population = 5
+    projection = FIELD
+    drawn_turned = False  # each shape turned by its creature's rotation
+    moves = True
+    start_lines = ""      # written before SDL starts
+    end_lines = ""        # written once the frame loop is over
+
+    @property
+    def max_side(self):
+        return 11 if self.drawn_turned else 8
+
+    def check_end(self, text, failed=False):
+        """Checks what the program wrote after its frame loop (`failed`: after
+        SDL failed to start, when no frame ran)."""
+        self.assertEqual(text, self.end_lines)
+
+    def assertEndsNormally(self, p):
+        """Waits for the end of a run that was told to end; returns what the
+        program wrote after its frame loop."""
+        status, out = p.wait()
+        self.assertEqual(status, 0, p.describe())
+        self.assertEqual(out[:len(self.start_lines)], self.start_lines, p.describe())
+        end = out[len(self.start_lines):]
+        self.check_end(end)
+        return end
+
+    def fit(self, comp):
+        """(pixels that differ from the creature's shape, turned by how many
+        degrees) for a lone shape."""
+        if self.drawn_turned:
+            return turned_mismatch(comp, CREATURE, self.projection)
+        return shape_mismatch(comp, CREATURE, self.projection), 0.0
+
+
+class Timed(Creatures):
+    end_lines = "moved: \n"
+
+
+class Untimed(Creatures):
+    @property
+    def start_lines(self):
+        return "spawning!\n" * self.population
+
+
+class PictureTests(ProgramTestCase):
+    """The window: black, with blue creatures of the right shape."""
+
+    def look(self, wanted=12, runs=3, shots=40):
+        """Fits lone shapes from screenshots until `wanted` have been seen,
+        checking each whole picture on the way; returns [(component,
+        mismatch, degrees)]. Creatures that stand at the window's edge, or
+        have walked off it, cannot be checked: when a run shows too few, the
+        next one, a second later, has other random places."""
+        fits = []
+        for _ in range(runs):
+            started = time.monotonic()
+            p = self.start()
+            self.assertEqual(p.window_size(), (800, 600))
+            for _ in range(shots):
+                img = p.screenshot()
+                self.assertEqual(stray_pixels(img), [], "colours other than black and pure blue")
+                c = census(img, *CREATURE_PIXELS, self.max_side)
+                self.assertEqual(c.problems, [])
+                self.assertLessEqual(c.shapes, self.population, c)
+                fits += [(comp, *self.fit(comp))
+                         for comp in lone_shapes(img, *CREATURE_PIXELS, self.max_side)]
+                if len(fits) >= wanted or not self.moves:  # a still picture shows nothing new
+                    break
+                time.sleep(0.1)
+            p.close_window()
+            self.assertEndsNormally(p)
+            if len(fits) >= wanted:
+                return fits
+            # The seed is the second the program starts in.
+            time.sleep(max(0.0, started + 1.1 - time.monotonic()))
+        self.fail("only %d lone creatures seen in %d runs" % (len(fits), runs))
+
+    def test_black_window_with_blue_creatures_of_their_shape(self):
+        fits = self.look()
+        # Searching positions and angles in steps can miss the exact fit by a
+        # pixel or two, and two creatures right on top of each other look like
+        # one misshapen one; a wrong shape misfits nearly every time.
+        tolerance = 2 if self.drawn_turned else 1
+        misfits = [f for f in fits if f[1] > tolerance]
+        self.assertLessEqual(len(misfits), len(fits) // 10,
+                             "not the creature's shape: %s" % misfits)
+
+    def test_creatures_cover_their_area(self):
+        """Over many creatures at random places, a shape covers on average
+        as many pixels as the creature's area in pixels. The projections
+        differ there by 2.4 pixels: the field's has 0.98 x 0.97 pixels a world
+        unit, the centred one 1 x 1."""
+        if self.population < 10 or not self.moves:
+            self.skipTest("needs many creatures at random places")
+        p = self.start()
+        counts = []
+        for _ in range(40):
+            counts += [c.pixels for c in
+                       lone_shapes(p.screenshot(), *CREATURE_PIXELS, self.max_side)]
+            if len(counts) >= 150:
+                break
+            time.sleep(0.1)
+        p.close_window()
+        self.assertEndsNormally(p)
+        self.assertGreaterEqual(len(counts), 150)
+        pr = self.projection
+        expected = abs(area(CREATURE)) * (pr.width / (pr.right - pr.left)) * (
+            pr.height / (pr.top - pr.bottom))
+        # A shape's count varies by about 2.5 pixels: the mean of 150 lies
+        # within 0.2 of the area but for a one-in-a-million run.
+        self.assertAlmostEqual(sum(counts) / len(counts), expected, delta=1.1)
+
+    def test_motion(self):
+        p = self.start()
+        first = p.screenshot()
+        if self.moves:
+            p.screenshot_when(lambda img: img.tobytes() != first.tobytes(), "any movement")
+        else:
+            for _ in range(5):
+                time.sleep(0.2)
+                self.assertEqual(p.screenshot().tobytes(), first.tobytes(),
+                                 "the still creatures moved")
+        p.close_window()
+        self.assertEndsNormally(p)
+
+
+class ClosingTests(ProgramTestCase):
+    """Every way of ending a run ends it normally."""
+
+    def test_window_close_request(self):
+        p = self.start()
+        p.close_window()
+        self.assertEndsNormally(p)
+
+    def test_sigterm(self):
+        p = self.start()
+        p.signal(signal.SIGTERM)
+        self.assertEndsNormally(p)
+
+    def test_sigint(self):
+        p = self.start()
+        p.signal(signal.SIGINT)
+        self.assertEndsNormally(p)
+
+
+class FailureTests(unittest.TestCase):
+    """SDL failing to start: no window, a message, status 1."""
+
+    def assertFails(self, driver, message):
+        status, out = run(program_path(), driver)
+        self.assertEqual(status, 1, out)
+        expected = self.start_lines + message + "\nError initializing SDL\n"
+        self.assertEqual(out[:len(expected)], expected)
+        self.check_end(out[len(expected):], failed=True)
+
+    def test_no_video_driver(self):
+        self.assertFails("nosuchdriver", "error init-ing sdl video")
+
+    def test_no_opengl_video_mode(self):
+        self.assertFails("dummy", "error setting video mode")
 
 
 def main():

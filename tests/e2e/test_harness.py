@@ -147,6 +147,39 @@ class Analysis(unittest.TestCase):
         img.putpixel((10, 20), (0, 0, 254))
         self.assertEqual(harness.stray_pixels(img), [((10, 20), (0, 0, 254))])
 
+    def test_only_creatures_standing_alone_are_lone_shapes(self):
+        img = picture((100, 100), (104, 103), (300, 300), (-12, 300))
+        lone = harness.lone_shapes(img, 30, 50, 8)
+        self.assertEqual(len(lone), 1)
+        self.assertEqual(harness.shape_mismatch(lone[0], CREATURE), 0)
+
+    def test_turning_is_counter_clockwise_with_y_upwards(self):
+        (x, y), = harness.turned([(1, 0)], 90)
+        self.assertAlmostEqual(x, 0)
+        self.assertAlmostEqual(y, 1)
+        self.assertEqual(harness.area(CREATURE), -42)  # its corners run clockwise
+
+    def test_a_margin_brackets_the_pixels_of_a_polygon(self):
+        shape = harness.placed(CREATURE, 10.3, 20.6, 33)
+        exact = harness.rasterise(shape, harness.CENTRED)
+        sure = harness.rasterise(shape, harness.CENTRED, -0.3)
+        maybe = harness.rasterise(shape, harness.CENTRED, 0.3)
+        self.assertTrue(sure < exact < maybe, (len(sure), len(exact), len(maybe)))
+        # Grown by half a pixel, a square takes in the next ring of pixels.
+        square = harness.rasterise([(0, 0), (0, 4), (4, 4), (4, 0)], harness.CENTRED)
+        grown = harness.rasterise([(0, 0), (0, 4), (4, 4), (4, 0)], harness.CENTRED, 0.51)
+        self.assertEqual((len(square), len(grown)), (16, 36))
+
+    def test_a_turned_creature_is_fitted_at_its_angle(self):
+        img = Image.new("RGB", (800, 600), harness.BLACK)
+        for px in harness.rasterise(harness.placed(CREATURE, 50.4, -20.2, 117), harness.CENTRED):
+            img.putpixel(px, harness.BLUE)
+        comp, = harness.components(img)
+        mismatch, degrees = harness.turned_mismatch(comp, CREATURE, harness.CENTRED)
+        self.assertLessEqual(mismatch, 1)
+        self.assertLess(abs(degrees - 117), 3)
+        self.assertGreater(harness.shape_mismatch(comp, CREATURE, harness.CENTRED), 2)
+
     def test_projections_meet_the_window_corners(self):
         self.assertEqual(harness.FIELD.to_image(-10, -10), (0, 600))
         self.assertEqual(harness.FIELD.to_image(810, 610), (800, 0))

@@ -1,0 +1,28 @@
+"""End-to-end tests of moblings_fenced: twenty creatures taking a step a frame,
+turning only inside the field, in the field's projection. A creature that
+leaves the field walks off for ever, so the picture only ever loses some.
+
+    /usr/bin/python3 test_fenced.py path/to/moblings_fenced [TestClass]
+"""
+
+import harness
+
+
+class Fenced(harness.Untimed):
+    population = 20
+
+
+class Picture(Fenced, harness.PictureTests):
+    pass
+
+
+class Closing(Fenced, harness.ClosingTests):
+    pass
+
+
+class Failures(Fenced, harness.FailureTests):
+    pass
+
+
+if __name__ == "__main__":
+    harness.main()

@@ -1,0 +1,34 @@
+"""End-to-end tests of moblings_spin: twenty creatures taking a step a frame,
+turning wherever they are, each drawn turned by its rotation, in the field's
+projection.
+
+    /usr/bin/python3 test_spin.py path/to/moblings_spin [TestClass]
+"""
+
+import harness
+
+
+class Spin(harness.Untimed):
+    population = 20
+    drawn_turned = True
+
+
+class Picture(Spin, harness.PictureTests):
+    def test_shapes_are_turned_every_way(self):
+        # A new rotation is any angle at all, so few creatures stand within
+        # a few degrees of unturned at any moment.
+        angles = [degrees for _, _, degrees in self.look(wanted=20)]
+        turned = [a for a in angles if 15 <= a <= 345]
+        self.assertGreater(len(turned), len(angles) / 2, angles)
+
+
+class Closing(Spin, harness.ClosingTests):
+    pass
+
+
+class Failures(Spin, harness.FailureTests):
+    pass
+
+
+if __name__ == "__main__":
+    harness.main()

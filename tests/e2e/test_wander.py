@@ -1,0 +1,27 @@
+"""End-to-end tests of moblings_wander: twenty creatures taking a step a frame
+and turning wherever they are, in the field's projection, drawn unturned.
+
+    /usr/bin/python3 test_wander.py path/to/moblings_wander [TestClass]
+"""
+
+import harness
+
+
+class Wander(harness.Untimed):
+    population = 20
+
+
+class Picture(Wander, harness.PictureTests):
+    pass
+
+
+class Closing(Wander, harness.ClosingTests):
+    pass
+
+
+class Failures(Wander, harness.FailureTests):
+    pass
+
+
+if __name__ == "__main__":
+    harness.main()
