@@ -1,0 +1,55 @@
+"""Runs the README's commands for seeing the programs on a machine without a display:
+scripts/run.sh must print the reference program's output and save a picture with its
+creatures in it, and scripts/pictures.sh must save a picture of every program.
+
+    /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from PIL import Image
+
+PROGRAMS = ["moblings_timed", "moblings_herd", "moblings_fenced", "moblings_spin",
+            "moblings_wander", "moblings_solo", "moblings"]
+
+
+def blue_pixels(path):
+    img = Image.open(path).convert("RGB")
+    return sum(1 for p in img.getdata() if p == (0, 0, 255))
+
+
+class ReadmeCommands(unittest.TestCase):
+    def run_script(self, *args):
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "E2E_XVFB_STATE")}
+        env["MOBLINGS_BUILD_DIR"] = BUILD
+        env["SECONDS_TO_SHOW"] = "1"
+        return subprocess.run(args, cwd=SOURCE, env=env, capture_output=True, text=True,
+                              timeout=600)
+
+    def test_run_without_a_display_shows_a_picture(self):
+        done = self.run_script("scripts/run.sh")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        picture = os.path.join(SOURCE, "out", "moblings_timed.png")
+        self.assertEqual(done.stdout,
+                         "moved: \n[moblings_timed ended with status 0; its window after 1 s "
+                         "is in out/moblings_timed.png]\n")
+        self.assertGreater(blue_pixels(picture), 0)
+
+    def test_pictures_of_every_program(self):
+        with tempfile.TemporaryDirectory() as folder:
+            done = self.run_script("scripts/pictures.sh", folder)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            for program in PROGRAMS:
+                path = os.path.join(folder, program + ".png")
+                self.assertTrue(os.path.exists(path), path)
+                self.assertEqual(Image.open(path).size, (800, 600))
+
+
+if __name__ == "__main__":
+    SOURCE, BUILD = (os.path.abspath(a) for a in sys.argv[1:3])
+    unittest.main(argv=sys.argv[:1])
