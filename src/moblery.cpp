@@ -36,6 +36,10 @@ void moblery::SpawnMobling() {
 }
 
 void moblery::Populate(int Pop) {
+    if (Pop > 0) {
+        // One allocation up front instead of a dozen regrowths for a large population.
+        Moblings.reserve(Moblings.size() + static_cast<std::size_t>(Pop));
+    }
     for (int i = 0; i < Pop; i++) {
         SpawnMobling();
         // The creature just spawned is the last one; looked up after the append, which may

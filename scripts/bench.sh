@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds a Release build into build-bench and runs every
+# benchmark: the simulation's cost per creature beside its floor, without and with
+# link-time optimisation, then each program's frame rate, start-up time and peak memory
+# beside the limit of SDL and OpenGL on this machine. Prints the tables and keeps them
+# in build-bench/bench-report.txt. Nothing fails on a slow machine: figures are reported.
+#
+#   BENCH_REPETITIONS  repetitions of each simulation benchmark, median reported (3)
+#   FRAMERATE_SECONDS  how long each program shows its window (3)
+#   FRAMERATE_ROUNDS   how many times each program is measured, median reported (5)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+dir=build-bench
+repetitions=${BENCH_REPETITIONS:-3}
+seconds=${FRAMERATE_SECONDS:-3}
+rounds=${FRAMERATE_ROUNDS:-5}
+simulation=(bench_simulation_timed bench_simulation_timed_lto
+            bench_simulation_untimed bench_simulation_untimed_lto)
+
+say() { echo "[bench] $*" >&2; }
+# Other work on the machine slows everything measured here: the report says how busy it was.
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+start_load=$(load)
+
+say "building $dir"
+mkdir -p "$dir"
+scripts/build.sh "$dir" -DCMAKE_BUILD_TYPE=Release -DMOBLINGS_TESTS=OFF \
+    -DMOBLINGS_BENCH_LTO=ON >"$dir/build.log" 2>&1 || { cat "$dir/build.log"; exit 1; }
+for b in "${simulation[@]}"; do
+    if [ ! -x "$dir/bench/$b" ]; then
+        echo "$dir/bench/$b was not built: Google Benchmark is missing (libbenchmark-dev)" >&2
+        exit 1
+    fi
+done
+
+# The simulation first, alone on the machine: the frame-rate runs start an X server.
+results=$dir/bench-results
+rm -rf "$results"
+mkdir -p "$results"
+reports=()
+for b in "${simulation[@]}"; do
+    reports+=("$results/$b.json")
+    say "running $b ($repetitions repetitions)"
+    "$dir/bench/$b" --benchmark_repetitions="$repetitions" \
+        --benchmark_enable_random_interleaving=true \
+        --benchmark_out="$results/$b.json" --benchmark_out_format=json >"$results/$b.log" 2>&1
+done
+
+sdl=$(ldd "$dir/moblings_timed" | awk '/libSDL-1\.2/ { print $3 }')
+sdl_package=$(dpkg-query -S "$(readlink -f "$sdl")" 2>/dev/null | cut -d: -f1 || true)
+mesa=$(dpkg-query -W -f='${Version}' libgl1-mesa-dri 2>/dev/null || echo unknown)
+framerate_load=$(load)
+say "measuring frame rates ($seconds s a run, $rounds round(s))"
+framerate=$(/usr/bin/python3 bench/framerate.py "$dir" --seconds "$seconds" --rounds "$rounds")
+
+{
+    echo "moblings benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), commit" \
+        "$(git describe --always --dirty 2>/dev/null || echo unknown)"
+    echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
+    echo "compiler: $(c++ --version | head -n1); Release build"
+    echo "SDL: $sdl (${sdl_package:-unknown package}); Mesa $mesa"
+    echo "load average (1, 5, 15 min) before the build: $start_load;" \
+        "before the frame-rate runs: $framerate_load (our own runs add about 1)"
+    echo
+    /usr/bin/python3 bench/simulation_report.py "${reports[@]}"
+    echo
+    echo "$framerate"
+} | tee "$dir/bench-report.txt"
