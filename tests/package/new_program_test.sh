@@ -28,7 +28,7 @@ constexpr settings SETTINGS = {
 #endif
 PROGRAM
 echo 'add_moblings_program(moblings_trio)' >> CMakeLists.txt
-cmake -S . -B build -DMOBLINGS_TESTS=OFF >/dev/null
+cmake -S . -B build -DMOBLINGS_TESTS=OFF -DMOBLINGS_BENCH=OFF >/dev/null
 cmake --build build --target moblings_trio >/dev/null
 
 status=0
