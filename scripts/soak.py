@@ -1,0 +1,132 @@
+"""The long soak: runs each moving program for minutes, one after another, reading its
+resident size every second and taking a screenshot every few seconds; then closes its
+window as a user would and prints a table of how memory moved and how the run ended.
+
+    /usr/bin/python3 scripts/soak.py [MINUTES] [--build DIR] [--programs NAME,...]
+
+MINUTES (default 5) is per program; DIR (default build) holds the programs. Without
+E2E_XVFB_STATE naming a running server, a private Xvfb is started: no display needed.
+The end-to-end suite runs the same watch for a quarter of a minute (tests/e2e,
+test_robustness.py, Soak). Exits 1 when a run did not end cleanly or stopped drawing.
+"""
+
+import argparse
+import os
+import sys
+import time
+import unittest
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import harness  # noqa: E402
+import test_robustness as robustness  # noqa: E402
+
+MOVING = [name for name, kind in robustness.KINDS.items() if kind.moves]
+
+
+def checker(kind):
+    """The program's own end-of-run checks, as its tests make them."""
+    case = type("Check", (kind, unittest.TestCase), {"runTest": lambda self: None})
+    return case()
+
+
+def soak(path, seconds):
+    """One program's run: a dict of what the table shows."""
+    kind = robustness.kind_of(path)
+    check = checker(kind)
+
+    def shapes(img):
+        return harness.census(img, *harness.CREATURE_PIXELS, check.max_side)
+
+    row = dict(name=os.path.basename(path), problems=[])
+    with harness.Program(path) as p:
+        try:
+            p.wait_window()
+            p.screenshot_when(lambda img: bool(harness.components(img)), "its first frame")
+        except AssertionError as e:
+            row["problems"].append(str(e).splitlines()[0])
+            return row
+        w = robustness.watch_run(p, seconds, shapes, every=1.0, shot_every=5.0)
+        row["problems"] += w.problems
+        kib = [k for _, k in w.readings]
+        warm_up = min(60.0, max(5.0, seconds / 10))
+        if kib and w.readings[-1][0] > warm_up:
+            warm, late = robustness.growth(w.readings, warm_up)
+            row.update(start=kib[0], warm=warm, end=kib[-1], max=max(kib), late=late,
+                       warm_up=warm_up)
+        row.update(shots=w.shots, with_creatures=w.with_creatures, frames=w.frames_at_end)
+        if p.running():
+            p.close_window()
+            row["close"] = robustness.wait_exit(p, harness.EXIT_TIMEOUT)
+        try:
+            check.assertEndsNormally(p)
+            row["clean"] = True
+        except AssertionError as e:
+            row["clean"] = False
+            row["problems"].append("did not end normally: " + str(e).splitlines()[0])
+    return row
+
+
+def mib(kib):
+    return "%.1f" % (kib / 1024)
+
+
+def table(rows, minutes):
+    head = ("program", "start MiB", "warm MiB", "end MiB", "max MiB", "growth KiB",
+            "shots w/ creatures", "drawing at end", "closed cleanly")
+    lines = [head]
+    for r in rows:
+        if "start" in r:
+            memory = (mib(r["start"]), mib(r["warm"]), mib(r["end"]), mib(r["max"]),
+                      "%+d" % (r["end"] - r["warm"]))
+        else:
+            memory = ("-",) * 5
+        close = r.get("close")
+        lines.append((r["name"], *memory,
+                      "%d/%d" % (r["with_creatures"], r["shots"]) if "shots" in r else "-",
+                      "yes" if r.get("frames") == 20 else "no",
+                      ("yes, in %.3f s" % close if close is not None else "yes")
+                      if r.get("clean") else "no"))
+    widths = [max(len(str(line[i])) for line in lines) for i in range(len(head))]
+    out = ["Soak: %g min per program; growth is the end against the warm reading, taken "
+           "after a warm-up of a tenth of the run (5 s to 1 min)." % minutes]
+    for n, line in enumerate(lines):
+        out.append("  ".join(str(v).rjust(w) if i else str(v).ljust(w)
+                             for i, (v, w) in enumerate(zip(line, widths))))
+        if n == 0:
+            out.append("  ".join("-" * w for w in widths))
+    for r in rows:
+        for problem in r["problems"]:
+            out.append("%s: %s" % (r["name"], problem))
+    return "\n".join(out)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("minutes", nargs="?", type=float, default=5.0,
+                        help="how long each program runs (default 5)")
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
+                        help="the folder the programs are built in (default build)")
+    parser.add_argument("--programs", default=",".join(MOVING),
+                        help="which programs, comma-separated (default: every moving one)")
+    args = parser.parse_args()
+    names = [n for n in args.programs.split(",") if n]
+    paths = [os.path.join(args.build, n) for n in names]
+    missing = [p for p in paths if not os.access(p, os.X_OK)]
+    if missing:
+        sys.exit("not built: %s (build first, or name the folder with --build)"
+                 % ", ".join(missing))
+    for path in paths:
+        robustness.kind_of(path)  # an unknown name fails now, not minutes in
+    rows = []
+    for path in paths:
+        started = time.monotonic()
+        print("soaking %s for %g min ..." % (os.path.basename(path), args.minutes), flush=True)
+        rows.append(soak(path, args.minutes * 60))
+        print("  done in %.0f s" % (time.monotonic() - started), flush=True)
+    print(table(rows, args.minutes))
+    return 0 if all(r.get("clean") and not r["problems"] for r in rows) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
