@@ -132,10 +132,10 @@ def main(argv):
     os.environ["E2E_PROGRAM"] = program
 
     name = os.path.splitext(os.path.basename(test_file))[0]
-    spec = importlib.util.spec_from_file_location(name, test_file)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_file_location(name, test_file)
+    module = importlib.util.module_from_spec(found)
     sys.modules[name] = module
-    spec.loader.exec_module(module)
+    found.loader.exec_module(module)
     unittest.main(module=module, argv=[test_file, "-v", *argv[4:]])
 
 
