@@ -49,7 +49,7 @@ def soak(path, seconds):
         w = robustness.watch_run(p, seconds, shapes, every=1.0, shot_every=5.0)
         row["problems"] += w.problems
         kib = [k for _, k in w.readings]
-        warm_up = min(60.0, max(5.0, seconds / 10))
+        warm_up = max(10.0, seconds / 10)
         if kib and w.readings[-1][0] > warm_up:
             warm, late = robustness.growth(w.readings, warm_up)
             row.update(start=kib[0], warm=warm, end=kib[-1], max=max(kib), late=late,
@@ -78,7 +78,7 @@ def table(rows, minutes):
     for r in rows:
         if "start" in r:
             memory = (mib(r["start"]), mib(r["warm"]), mib(r["end"]), mib(r["max"]),
-                      "%+d" % (r["end"] - r["warm"]))
+                      "%+d" % (r["late"] - r["warm"]))
         else:
             memory = ("-",) * 5
         close = r.get("close")
@@ -88,8 +88,9 @@ def table(rows, minutes):
                       ("yes, in %.3f s" % close if close is not None else "yes")
                       if r.get("clean") else "no"))
     widths = [max(len(str(line[i])) for line in lines) for i in range(len(head))]
-    out = ["Soak: %g min per program; growth is the end against the warm reading, taken "
-           "after a warm-up of a tenth of the run (5 s to 1 min)." % minutes]
+    out = ["Soak: %g min per program. warm: the most resident memory in the warm-up, the "
+           "first tenth of the run (at least 10 s); growth: the least in the last 2 s against "
+           "it." % minutes]
     for n, line in enumerate(lines):
         out.append("  ".join(str(v).rjust(w) if i else str(v).ljust(w)
                              for i, (v, w) in enumerate(zip(line, widths))))
