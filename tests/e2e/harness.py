@@ -79,6 +79,20 @@ def program_env(driver="x11", display=None, extra=None):
     return env
 
 
+def _capture():
+    """A file for a child's output, as (ours, the child's). The child writes through a
+    descriptor of its own, opened for appending, and we read through ours: a file shared
+    as one descriptor shares its position, so a read of ours while the program runs would
+    move where its next line lands."""
+    ours = tempfile.TemporaryFile()
+    return ours, open("/proc/self/fd/%d" % ours.fileno(), "ab")
+
+
+def _read_all(f):
+    fd = f.fileno()
+    return os.pread(fd, os.fstat(fd).st_size, 0).decode(errors="replace")
+
+
 class Program:
     """One run of a program under test; use it as a context manager so that a
     failing test never leaves it running into the next one."""
@@ -88,14 +102,16 @@ class Program:
         self.name = os.path.basename(self.path)
         self.display = display if display is not None else (
             display_name() if driver == "x11" else None)
-        self._out = tempfile.TemporaryFile()
-        self._err = tempfile.TemporaryFile()
         # Files, not pipes: nothing blocks however much the program writes.
-        self.proc = subprocess.Popen(
-            [self.path, *args], stdin=subprocess.DEVNULL,
-            stdout=self._out, stderr=self._err,
-            env=program_env(driver, self.display, env),
-            preexec_fn=_default_signals)
+        self._out, out = _capture()
+        self._err, err = _capture()
+        try:
+            self.proc = subprocess.Popen(
+                [self.path, *args], stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                env=program_env(driver, self.display, env), preexec_fn=_default_signals)
+        finally:
+            out.close()
+            err.close()
         self._x = None
         self.window = None
 
@@ -128,10 +144,7 @@ class Program:
 
     def output(self):
         """What the program has written so far: (stdout, stderr)."""
-        self._out.seek(0)
-        self._err.seek(0)
-        return (self._out.read().decode(errors="replace"),
-                self._err.read().decode(errors="replace"))
+        return _read_all(self._out), _read_all(self._err)
 
     def describe(self):
         out, err = self.output()

@@ -106,6 +106,16 @@ class Ending(harness.ProgramTestCase):
         self.assertFalse(p.running())
 
 
+class Capture(unittest.TestCase):
+    def test_reading_the_output_while_the_program_writes_changes_none_of_it(self):
+        lines = 20000
+        script = 'i=0; while [ $i -lt %d ]; do echo "line $i"; i=$((i + 1)); done' % lines
+        with harness.Program("/bin/sh", driver="dummy", args=("-c", script)) as p:
+            while p.running():
+                p.output()
+            self.assertEqual(p.wait(), (0, "".join("line %d\n" % i for i in range(lines))))
+
+
 def picture(*positions, speck=None):
     """A black 800x600 picture with creatures drawn at world positions."""
     img = Image.new("RGB", (800, 600), harness.BLACK)
