@@ -31,11 +31,12 @@ import test_herd
 import test_solo
 import test_spin
 import test_static
+import test_timed
 import test_wander
 
 # What each program shows and writes, as its own test file describes it.
 KINDS = {
-    "moblings_timed": harness.Timed,
+    "moblings_timed": test_timed.Reference,
     "moblings_herd": test_herd.Herd,
     "moblings_fenced": test_fenced.Fenced,
     "moblings_spin": test_spin.Spin,
