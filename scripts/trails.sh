@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs a program as scripts/record.sh does and writes where its creatures went:
+# STEM.csv, every creature's position in every frame as the program handed it to OpenGL
+# (frame,creature,x,y,rotation), and STEM.png, their paths as one long exposure.
+#
+#   scripts/trails.sh PROGRAM [SECONDS] [STEM]
+#
+# SECONDS defaults to 4, STEM to out/PROGRAM-trails.
+set -euo pipefail
+if [ $# -lt 1 ] || [ $# -gt 3 ]; then
+    sed -n 6p "$0" | sed 's/^# *//' >&2
+    exit 2
+fi
+stem=${3:-out/$(basename "$1")-trails}
+exec "$(dirname "$0")/watch.sh" "$1" "${2:-4}" --csv "$stem.csv" --trails "$stem.png"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# What scripts/record.sh and scripts/trails.sh share, and both at once from one run:
+# installs what is missing, builds, and hands the rest to watch.py (which says what each
+# option writes).
+#
+#   scripts/watch.sh PROGRAM SECONDS [--record FILE]... [--csv FILE] [--trails FILE]
+#
+# PROGRAM is the name of a program, built first into the build folder (MOBLINGS_BUILD_DIR,
+# default build/), or the path of one, run as it is. Paths are the caller's.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ $# -lt 3 ]; then
+    sed -n 6p "$0" | sed 's/^# *//' >&2
+    exit 2
+fi
+program=$1
+build=${MOBLINGS_BUILD_DIR:-build}
+case $build in /*) ;; *) build=$root/$build ;; esac
+"$root/scripts/install-deps.sh"
+case $program in
+*/*) ;;
+*)
+    echo "building $program in $build" >&2
+    "$root/scripts/build.sh" "$build" >/dev/null
+    ;;
+esac
+exec /usr/bin/python3 "$root/scripts/watch.py" --build "$build" "$@"
