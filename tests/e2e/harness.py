@@ -5,9 +5,9 @@ captured, find its window, take screenshots, close it the way a user or a
 window manager would, send it signals and key presses, and collect its exit
 status and output.
 
-The X server is the one named by the state file in E2E_XVFB_STATE (written by
-xvfb.sh for the whole ctest run); without it a private Xvfb is started for
-this process, so a test file also runs by hand:
+Each test process starts an X server of its own (xvfb.sh) on first use, so
+tests run side by side without covering each other's windows, and a test file
+also runs by hand:
     /usr/bin/python3 test_timed.py path/to/moblings_timed [TestClass]
 
 A program's test file is a few unittest classes over ProgramTestCase, ending
@@ -25,7 +25,7 @@ import time
 import unittest
 from collections import namedtuple
 
-from PIL import Image
+from PIL import Image, ImageChops
 from Xlib import X, XK, display as xdisplay, error as xerror, protocol
 from Xlib.ext import xtest
 
@@ -40,13 +40,9 @@ _private_server = None
 
 
 def display_name():
-    """The DISPLAY of the X server the tests run against, e.g. ':3'."""
+    """The DISPLAY of this process's X server, e.g. ':3', started on first use and
+    stopped when the process ends."""
     global _private_server
-    state = os.environ.get("E2E_XVFB_STATE")
-    if state:
-        with open(state) as f:
-            number = f.read().split()[0]
-        return ":" + number
     if _private_server is None:
         _private_server = os.path.join(tempfile.mkdtemp(prefix="e2e-xvfb-"), "state")
         subprocess.run(["sh", os.path.join(_HERE, "xvfb.sh"), "start", _private_server],
@@ -294,14 +290,27 @@ class Component(namedtuple("Component", "pixels left top right bottom points")):
             self.pixels, self.width, self.height, self.left, self.top)
 
 
+def _pixels_of(img, colour):
+    """The indices (row * width + column) of the pixels of exactly `colour`.
+    The bands are compared in PIL and the few matches found with bytes.find:
+    a loop over every pixel in Python would cost a fifth of a second a
+    picture."""
+    bands = [band.point([255 if v == want else 0 for v in range(256)])
+             for band, want in zip(img.convert("RGB").split(), colour)]
+    mask = ImageChops.multiply(ImageChops.multiply(bands[0], bands[1]), bands[2]).tobytes()
+    found, i = set(), mask.find(255)
+    while i >= 0:
+        found.add(i)
+        i = mask.find(255, i + 1)
+    return found
+
+
 def components(img, colour=BLUE):
     """Connected areas of exactly `colour`, largest first. Diagonal neighbours
     count as connected: the sharp corner of a small quad is often a pixel
     that touches the rest only diagonally."""
     w, h = img.size
-    data = img.tobytes()
-    key = bytes(colour)
-    todo = {i // 3 for i in range(0, len(data), 3) if data[i:i + 3] == key}
+    todo = _pixels_of(img, colour)
     found = []
     while todo:
         seed = todo.pop()
@@ -329,6 +338,8 @@ def stray_pixels(img, allowed=(BLACK, BLUE), limit=10):
     ((x, y), colour); an empty list when the picture is clean."""
     w = img.size[0]
     allowed = set(allowed)
+    if all(c in allowed for _, c in img.getcolors(img.size[0] * img.size[1])):
+        return []
     stray = []
     for i, px in enumerate(img.getdata()):
         if px not in allowed:
@@ -490,7 +501,7 @@ def turned_mismatch(comp, corners, projection=FIELD):
     A full search over angle and position is far too slow here, so each
     angle puts the shape's centre of area on the pixels' centre, which is
     within a fraction of a pixel of right; the most promising angles are then
-    refined in finer steps of angle and position."""
+    refined in finer steps of angle, then of position, then of angle again."""
     cc = sum(c for c, _ in comp.points) / comp.pixels + 0.5
     cr = sum(r for _, r in comp.points) / comp.pixels + 0.5
     mx, my = projection.to_world(cc, cr)
@@ -505,15 +516,16 @@ def turned_mismatch(comp, corners, projection=FIELD):
     coarse = sorted((mismatch(d), d) for d in range(0, 360, 3))
     best = coarse[0]
     for _, around in coarse[:4]:
-        for k in range(-6, 7):
-            degrees = around + k * 0.5
-            for i in range(-3, 4):
-                for j in range(-3, 4):
-                    m = mismatch(degrees, i * 0.1 * unit, j * 0.1 * unit)
-                    if m < best[0]:
-                        best = (m, degrees % 360)
-                        if m == 0:
-                            return best
+        # The angle first, then the place at that angle, then the angle there.
+        _, degrees = min((mismatch(around + k * 0.5), around + k * 0.5) for k in range(-6, 7))
+        _, dx, dy = min((mismatch(degrees, i * 0.1 * unit, j * 0.1 * unit), i * 0.1 * unit,
+                         j * 0.1 * unit) for i in range(-3, 4) for j in range(-3, 4))
+        m, degrees = min((mismatch(degrees + k * 0.5, dx, dy), degrees + k * 0.5)
+                         for k in range(-2, 3))
+        if m < best[0]:
+            best = (m, degrees % 360)
+            if m == 0:
+                break
     return best
 
 

@@ -1,11 +1,11 @@
 #!/bin/sh
-# Starts or stops the one Xvfb shared by an end-to-end test run.
+# Starts or stops the private Xvfb of one test process (harness.py), or of a script.
 #   xvfb.sh start STATEFILE   -> STATEFILE holds "DISPLAYNUMBER PID" once the server accepts clients
 #   xvfb.sh stop STATEFILE
 # The screen is 800x600 so that a program's 800x600 window covers it whatever
 # place the SDL implementation picks for it. -noreset: by default the server
 # resets whenever its last client leaves, and drops whoever connects meanwhile,
-# which is exactly when the next test starts.
+# which is exactly when the next program of the same test starts.
 set -eu
 
 cmd=${1:-}
@@ -40,7 +40,7 @@ start)
     log="$state.log"
     rm -f "$numfile"
     # Detached, and with none of our descriptors: ctest waits for a test's
-    # output pipes to close, so a server holding them would hang the setup test.
+    # output pipes to close, so a server holding them would hang the test.
     setsid Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset \
         3>"$numfile" </dev/null >"$log" 2>&1 &
     pid=$!

@@ -25,7 +25,7 @@ sys.path.insert(0, os.path.join(_HERE, "..", "e2e"))
 
 WINDOW_TIMEOUT = 120.0  # s: valgrind starts a program tens of times slower than usual
 EXIT_TIMEOUT = 300.0    # s: the leak check at exit scans the whole heap
-RUN_TIME = 2.0          # s of frames under memcheck before the window is closed
+RUN_TIME = 1.0          # s of frames under memcheck before the window is closed
 
 _PREFIX = re.compile(r"^==(\d+)== ?(.*)$")
 _ERROR_SUMMARY = re.compile(r"ERROR SUMMARY: ([\d,]+) errors? from")
