@@ -6,16 +6,20 @@
 # in build-bench/bench-report.txt. Nothing fails on a slow machine: figures are reported.
 #
 #   BENCH_REPETITIONS  repetitions of each simulation benchmark, median reported (3)
+#   BENCH_MIN_TIME     seconds each simulation benchmark runs at the least (Google's default)
 #   FRAMERATE_SECONDS  how long each program shows its window (3)
 #   FRAMERATE_ROUNDS   how many times each program is measured, median reported (5)
+#   BENCH_BUILD_DIR    measure the build in this folder as it is, instead of making one
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-dir=build-bench
+dir=${BENCH_BUILD_DIR:-build-bench}
 repetitions=${BENCH_REPETITIONS:-3}
 seconds=${FRAMERATE_SECONDS:-3}
 rounds=${FRAMERATE_ROUNDS:-5}
+min_time=()
+[ -z "${BENCH_MIN_TIME:-}" ] || min_time=(--benchmark_min_time="$BENCH_MIN_TIME")
 simulation=(bench_simulation_timed bench_simulation_timed_lto
             bench_simulation_untimed bench_simulation_untimed_lto)
 
@@ -24,10 +28,12 @@ say() { echo "[bench] $*" >&2; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 start_load=$(load)
 
-say "building $dir"
-mkdir -p "$dir"
-scripts/build.sh "$dir" -DCMAKE_BUILD_TYPE=Release -DMOBLINGS_TESTS=OFF \
-    -DMOBLINGS_BENCH_LTO=ON >"$dir/build.log" 2>&1 || { cat "$dir/build.log"; exit 1; }
+if [ -z "${BENCH_BUILD_DIR:-}" ]; then
+    say "building $dir"
+    mkdir -p "$dir"
+    scripts/build.sh "$dir" -DCMAKE_BUILD_TYPE=Release -DMOBLINGS_TESTS=OFF \
+        >"$dir/build.log" 2>&1 || { cat "$dir/build.log"; exit 1; }
+fi
 for b in "${simulation[@]}"; do
     if [ ! -x "$dir/bench/$b" ]; then
         echo "$dir/bench/$b was not built: Google Benchmark is missing (libbenchmark-dev)" >&2
@@ -43,7 +49,7 @@ reports=()
 for b in "${simulation[@]}"; do
     reports+=("$results/$b.json")
     say "running $b ($repetitions repetitions)"
-    "$dir/bench/$b" --benchmark_repetitions="$repetitions" \
+    "$dir/bench/$b" --benchmark_repetitions="$repetitions" "${min_time[@]}" \
         --benchmark_enable_random_interleaving=true \
         --benchmark_out="$results/$b.json" --benchmark_out_format=json >"$results/$b.log" 2>&1
 done
@@ -59,7 +65,8 @@ framerate=$(/usr/bin/python3 bench/framerate.py "$dir" --seconds "$seconds" --ro
     echo "moblings benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), commit" \
         "$(git describe --always --dirty 2>/dev/null || echo unknown)"
     echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
-    echo "compiler: $(c++ --version | head -n1); Release build"
+    echo "compiler: $(c++ --version | head -n1);" \
+        "$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$dir/CMakeCache.txt") build"
     echo "SDL: $sdl (${sdl_package:-unknown package}); Mesa $mesa"
     echo "load average (1, 5, 15 min) before the build: $start_load;" \
         "before the frame-rate runs: $framerate_load (our own runs add about 1)"
