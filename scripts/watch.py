@@ -268,7 +268,8 @@ def write_csv(run, file):
         out.writerow(["frame", "creature", "x", "y", "rotation"])
         for k, creatures in enumerate(run.frames):
             for i, (x, y, rotation) in enumerate(creatures):
-                out.writerow([k, i, exact(x), exact(y), "" if rotation is None else exact(rotation)])
+                turned = "" if rotation is None else exact(rotation)
+                out.writerow([k, i, exact(x), exact(y), turned])
     os.replace(partial, file)
     say("wrote %s: %d frames of %d creatures, %s"
         % (file, len(run.frames), len(run.frames[0]), size_of(file)))
@@ -329,13 +330,14 @@ def draw_trails(run, file):
         if k == last:
             draw.ellipse([ex - r, ey - r, ex + r, ey + r], fill=full)
             continue
-        # It walked out of the picture: an arrowhead where it was last seen, pointing on.
+        # It walked out of the picture: an arrowhead that points on from where it was
+        # last seen.
         dx, dy = path[k + 1][0] - ex, path[k + 1][1] - ey
         length = math.hypot(dx, dy) or 1.0
         ux, uy = dx / length, dy / length
-        draw.polygon([(ex + 2 * r * ux, ey + 2 * r * uy),
-                      (ex - r * ux - r * uy, ey - r * uy + r * ux),
-                      (ex - r * ux + r * uy, ey - r * uy - r * ux)], fill=full)
+        bx, by = ex - 3 * r * ux, ey - 3 * r * uy
+        draw.polygon([(ex, ey), (bx - r * uy, by + r * ux), (bx + r * uy, by - r * ux)],
+                     fill=full)
 
     strip = 16
     picture = Image.new("RGB", (w, h + strip))

@@ -1,6 +1,7 @@
 """Runs the README's commands for seeing the programs on a machine without a display:
 scripts/run.sh must print the reference program's output and save a picture with its
-creatures in it, and scripts/pictures.sh must save a picture of every program.
+creatures in it, and scripts/pictures.sh must save a recording and a trails picture of
+every program.
 
     /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
 """
@@ -45,9 +46,15 @@ class ReadmeCommands(unittest.TestCase):
             done = self.run_script("scripts/pictures.sh", folder)
             self.assertEqual(done.returncode, 0, done.stderr)
             for program in PROGRAMS:
-                path = os.path.join(folder, program + ".png")
-                self.assertTrue(os.path.exists(path), path)
-                self.assertEqual(Image.open(path).size, (800, 600))
+                with self.subTest(program):
+                    # The static program's frames are all one picture, which WebP keeps once.
+                    path = os.path.join(folder, program + ".webp")
+                    recording = Image.open(path)
+                    self.assertEqual((recording.size, recording.n_frames > 1),
+                                     ((800, 600), program != "moblings"))
+                    self.assertGreater(blue_pixels(path), 0)
+                    trails = Image.open(os.path.join(folder, program + "-trails.png"))
+                    self.assertEqual(trails.size[0], 800)
 
 
 if __name__ == "__main__":
