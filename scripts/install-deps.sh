@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev
           libgtest-dev xvfb xauth python3-xlib python3-pil faketime clang-tidy cppcheck binutils
           desktop-file-utils libbenchmark-dev valgrind libc6-dbg lintian librsvg2-bin
-          apitrace imagemagick)
+          apitrace imagemagick webp gifsicle)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
