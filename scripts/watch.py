@@ -9,8 +9,9 @@ X server, with apitrace's tracer and the frame counter of bench/swapcount.c prel
 closes its window as a user would, and writes from that one run:
 
   --record FILE  the run as a looping animation (.webp, or .gif), frames exactly as the
-                 program drew them: glretrace replays the trace off-screen, ImageMagick
-                 puts the frames together. May be given more than once.
+                 program drew them: glretrace replays the trace off-screen, img2webp (or
+                 ImageMagick and gifsicle) puts the frames together. May be given more
+                 than once.
   --csv FILE     every creature's position in every frame as the program handed it to
                  OpenGL: frame,creature,x,y,rotation (rotation empty where it draws unturned)
   --trails FILE  a PNG of every creature's path on the program's own projection
@@ -43,16 +44,43 @@ import harness  # noqa: E402
 XVFB = os.path.join(ROOT, "tests", "e2e", "xvfb.sh")
 APITRACE = "/usr/bin/apitrace"
 GLRETRACE = "/usr/bin/glretrace"
+IMG2WEBP = "/usr/bin/img2webp"
+GIFSICLE = "/usr/bin/gifsicle"
 # Named in full: some machines put a stand-in called convert earlier on PATH.
-CONVERT = "/usr/bin/convert"
+MOGRIFY = "/usr/bin/mogrify"
 
 KEPT_PER_SECOND = 25  # the fewest frames an animation keeps for each second of the run
 END_FRAME = 1 << 5    # apitrace's flag on the call that ends a frame (glXSwapBuffers)
 
+
+
+def webp(folder, frames, delays, out):
+    """The commands that make `out` from the frames in `folder` (their working folder):
+    libwebp's own encoder, lossless, a frame at a time. ImageMagick would hold every
+    frame at once and stop at its resource limits after a few hundred. Its arguments go
+    in a file, which keeps long runs within the limits of a command line."""
+    lines = ["-loop", "0", "-lossless"]
+    for frame, ms in zip(frames, delays):
+        lines += ["-d", str(ms), frame]
+    with open(os.path.join(folder, "frames.args"), "w") as f:
+        f.write("\n".join(lines + ["-o", out]) + "\n")
+    return [[IMG2WEBP, "frames.args"]]
+
+
+def gif(folder, frames, delays, out):
+    """Each frame made a GIF by ImageMagick's mogrify, one at a time (undithered: a
+    frame has far fewer than 256 colours, and keeps them all exactly), then the frames
+    joined and optimised by gifsicle."""
+    joined = [GIFSICLE, "--loopcount=forever", "-O2", "-o", out]
+    for frame, cs in zip(frames, delays):
+        joined += ["-d", str(cs), frame[:-len(".png")] + ".gif"]
+    return [[MOGRIFY, "-format", "gif", "+dither", "-colors", "256", "*.png"], joined]
+
+
 # Frame delays are whole units of the format: GIF counts hundredths of a second, WebP
 # thousandths.
-FORMATS = {".gif": ("gif", 100, ["+dither", "-colors", "256", "-layers", "OptimizeFrame"]),
-           ".webp": ("webp", 1000, ["-define", "webp:lossless=true"])}
+FORMATS = {".gif": (gif, 100, "ImageMagick and gifsicle"),
+           ".webp": (webp, 1000, "img2webp")}
 
 
 class Failure(Exception):
@@ -232,19 +260,22 @@ def record(run, display, folder, files):
     if done.returncode != 0 or missing:
         raise Failure("glretrace did not replay %d of the frames: %s"
                       % (len(missing), done.stderr.strip()[-2000:]))
+    names = [os.path.basename(p) for p in pictures]
     for file in files:
-        kind, unit, options = FORMATS[os.path.splitext(file)[1].lower()]
+        make, unit, tools = FORMATS[os.path.splitext(file)[1].lower()]
         each = step / run.rate
         marks = [round(i * each * unit) for i in range(len(kept) + 1)]
-        command = [CONVERT, "-loop", "0"]
-        for picture, a, b in zip(pictures, marks, marks[1:]):
-            command += ["-delay", "%dx%d" % (b - a, unit), picture]
+        delays = [b - a for a, b in zip(marks, marks[1:])]
         partial = os.path.join(folder, "animation")
-        say("putting them together as %s (ImageMagick)" % kind.upper())
-        done = subprocess.run(command + options + ["%s:%s" % (kind, partial)],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        if done.returncode != 0:
-            raise Failure("ImageMagick could not write the animation: " + done.stderr.strip())
+        say("putting them together as %s (%s)" % (make.__name__.upper(), tools))
+        for command in make(shots, names, delays, partial):
+            done = subprocess.run(command, cwd=shots, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE, text=True)
+            if done.returncode != 0:
+                raise Failure("%s could not make the animation: %s"
+                              % (os.path.basename(command[0]), done.stderr.strip()))
+        if not os.path.exists(partial):
+            raise Failure("no animation was written")
         shutil.move(partial, file)
         say("wrote %s: %d frames, %.3f s a loop, %s"
             % (file, len(kept), marks[-1] / unit, size_of(file)))
@@ -360,7 +391,8 @@ def check_outputs(args):
             raise Failure("%s: an animation is a .webp or a .gif" % file)
     needed = [(APITRACE, "apitrace"), (shutil.which("Xvfb"), "xvfb")]
     if args.record:
-        needed += [(GLRETRACE, "apitrace"), (CONVERT, "imagemagick")]
+        needed += [(GLRETRACE, "apitrace"), (IMG2WEBP, "webp"), (MOGRIFY, "imagemagick"),
+                   (GIFSICLE, "gifsicle")]
     for path, package in needed:
         if not path or not os.access(path, os.X_OK):
             raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"
