@@ -1,13 +1,14 @@
 """The long soak: runs each moving program for minutes, one after another, reading its
-resident size every second and taking a screenshot every few seconds; then closes its
-window as a user would and prints a table of how memory moved and how the run ended.
+resident size every second and taking a screenshot every few seconds, with the heap its
+own code holds counted by the preloaded heapwatch library; then closes its window as a
+user would and prints a table of how memory moved and how the run ended.
 
     /usr/bin/python3 scripts/soak.py [MINUTES] [--build DIR] [--programs NAME,...]
 
-MINUTES (default 5) is per program; DIR (default build) holds the programs. Without
-E2E_XVFB_STATE naming a running server, a private Xvfb is started: no display needed.
-The end-to-end suite runs the same watch for a quarter of a minute (tests/e2e,
-test_robustness.py, Soak). Exits 1 when a run did not end cleanly or stopped drawing.
+MINUTES (default 5) is per program; DIR (default build) holds the programs and
+tests/e2e/libheapwatch.so. A private Xvfb is started: no display needed. The end-to-end
+suite runs the same watch for some seconds (tests/e2e, test_robustness.py, Soak). Exits
+1 when a run did not end cleanly, stopped drawing or held more of the heap at its end.
 """
 
 import argparse
@@ -30,8 +31,9 @@ def checker(kind):
     return case()
 
 
-def soak(path, seconds):
-    """One program's run: a dict of what the table shows."""
+def soak(path, seconds, heap):
+    """One program's run, its own heap counted by the HeapWatch `heap`: a dict of what
+    the table shows."""
     kind = robustness.kind_of(path)
     check = checker(kind)
 
@@ -39,15 +41,19 @@ def soak(path, seconds):
         return harness.census(img, *harness.CREATURE_PIXELS, check.max_side)
 
     row = dict(name=os.path.basename(path), problems=[])
-    with harness.Program(path) as p:
+    with harness.Program(path, env=heap.env) as p:
         try:
             p.wait_window()
             p.screenshot_when(lambda img: bool(harness.components(img)), "its first frame")
         except AssertionError as e:
             row["problems"].append(str(e).splitlines()[0])
             return row
-        w = robustness.watch_run(p, seconds, shapes, every=1.0, shot_every=5.0)
+        w = robustness.watch_run(p, seconds, shapes, heap, every=1.0, shot_every=5.0)
         row["problems"] += w.problems
+        if len(w.held) == 2:
+            row["heap"] = w.held[1][0] - w.held[0][0]
+            if row["heap"]:
+                row["problems"].append("our own heap grew by %d bytes" % row["heap"])
         kib = [k for _, k in w.readings]
         warm_up = max(10.0, seconds / 10)
         if kib and w.readings[-1][0] > warm_up:
@@ -73,7 +79,7 @@ def mib(kib):
 
 def table(rows, minutes):
     head = ("program", "start MiB", "warm MiB", "end MiB", "max MiB", "growth KiB",
-            "shots w/ creatures", "drawing at end", "closed cleanly")
+            "our heap's growth", "shots w/ creatures", "drawing at end", "closed cleanly")
     lines = [head]
     for r in rows:
         if "start" in r:
@@ -82,7 +88,7 @@ def table(rows, minutes):
         else:
             memory = ("-",) * 5
         close = r.get("close")
-        lines.append((r["name"], *memory,
+        lines.append((r["name"], *memory, "%+d B" % r["heap"] if "heap" in r else "-",
                       "%d/%d" % (r["with_creatures"], r["shots"]) if "shots" in r else "-",
                       "yes" if r.get("frames") == 20 else "no",
                       ("yes, in %.3f s" % close if close is not None else "yes")
@@ -90,7 +96,8 @@ def table(rows, minutes):
     widths = [max(len(str(line[i])) for line in lines) for i in range(len(head))]
     out = ["Soak: %g min per program. warm: the most resident memory in the warm-up, the "
            "first tenth of the run (at least 10 s); growth: the least in the last 2 s against "
-           "it." % minutes]
+           "it; our heap: what the programs' own code held at the end against the first "
+           "frame." % minutes]
     for n, line in enumerate(lines):
         out.append("  ".join(str(v).rjust(w) if i else str(v).ljust(w)
                              for i, (v, w) in enumerate(zip(line, widths))))
@@ -119,11 +126,12 @@ def main():
                  % ", ".join(missing))
     for path in paths:
         robustness.kind_of(path)  # an unknown name fails now, not minutes in
+    heap = robustness.HeapWatch(os.path.join(args.build, "tests", "e2e", "libheapwatch.so"))
     rows = []
     for path in paths:
         started = time.monotonic()
         print("soaking %s for %g min ..." % (os.path.basename(path), args.minutes), flush=True)
-        rows.append(soak(path, args.minutes * 60))
+        rows.append(soak(path, args.minutes * 60, heap))
         print("  done in %.0f s" % (time.monotonic() - started), flush=True)
     print(table(rows, args.minutes))
     return 0 if all(r.get("clean") and not r["problems"] for r in rows) else 1
