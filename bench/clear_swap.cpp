@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fastest an SDL 1.2 OpenGL program can show frames on this machine: the programs'
 // window, opened exactly as setup.cpp opens it, then nothing but a clear and a swap per
 // frame until the window is closed. The frame-rate benchmark measures every program

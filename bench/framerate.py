@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Frame rate, start-up time and peak memory of the seven programs, each set against
 the limit of this machine's SDL and OpenGL: clear_swap, which opens the same window
 the same way and then only clears and swaps.

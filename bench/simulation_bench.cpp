@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the movement rules and the start-up placement cost per creature, next to a floor:
 // a bare loop making the random draws, cosines and sines the rules make on average, which
 // no implementation of the same rules could avoid. The floor is measured in the same

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Tables of the simulation benchmarks: what the rules cost per creature beside the
 floor of their random draws and trigonometry, without and with link-time optimisation.
 

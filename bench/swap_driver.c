@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Swaps a known number of times through the stand-in SDL, for the frame counter's test:
  *
  *   swap_driver SWAPS SLEEP_MS BUSY_MS [fork]

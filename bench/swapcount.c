@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Counts the frames an SDL 1.2 program shows, from outside it: preloaded, it wraps
  * SDL_GL_SwapBuffers, notes the time of the first and the last swap, and when the
  * process ends appends one line to the file named by SWAPCOUNT_FILE:

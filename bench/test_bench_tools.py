@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Tests of the benchmarks' tools: the preloaded frame counter, run in front of a
 stand-in SDL whose swaps are known; how framerate.py reads and sums up what the counter
 wrote; how simulation_report.py reads Google Benchmark's results. Nothing here times

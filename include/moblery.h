@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The creature factory: makes the population, places it at random and owns it.
 #ifndef MOBLERY_H_
 #define MOBLERY_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One creature: identity, speed, size, where it is and was, which way it faces and the
 // unit vector it walks along. A plain value: copies keep the identity.
 #ifndef MOBLING_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules by which every creature moves once per frame.
 #ifndef MOVEMENT_H_
 #define MOVEMENT_H_

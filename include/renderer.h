@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the population into the window: the projection once, then every frame.
 #ifndef RENDERER_H_
 #define RENDERER_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What can differ between the programs built from these classes. The values given here
 // are the reference program's; each program's program.h names only what it changes.
 #ifndef SETTINGS_H_

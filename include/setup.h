@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window, the event pump and the frame clock: everything the program asks of SDL
 // besides drawing. Also home of the constants every other source shares.
 #ifndef SETUP_H_

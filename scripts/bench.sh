@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds a Release build into build-bench and runs every
 # benchmark: the simulation's cost per creature beside its floor, without and with
 # link-time optimisation, then each program's frame rate, start-up time and peak memory

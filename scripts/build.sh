@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Configures and builds into the folder given (default: build), with any extra CMake
 # arguments after it.
 set -euo pipefail

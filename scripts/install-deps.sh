@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs, from Debian's packages, everything the programs and their tests need that the
 # machine lacks. SDL 1.2 comes as sdl12-compat unless the classic library is already
 # installed (or asked for with MOBLINGS_SDL=classic): the two -dev packages conflict.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Remakes the README's pictures: runs each program for a few seconds (SECONDS_TO_SHOW,
 # default 4) in a private virtual X server and writes, from that one run, its recording
 # PROGRAM.webp and its trails PROGRAM-trails.png into docs/pictures/ (or the folder given).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Records a run of a program as a looping animation of the frames it drew, played at the
 # speed it ran, on any machine: the program runs in a private virtual X server.
 #

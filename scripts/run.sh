@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and starts a program (default: moblings_timed).
 # Without a display it runs the program in a virtual X server for a few seconds instead,
 # saves a screenshot of its window in out/ and prints where it is.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs one program in a private virtual X server for a few seconds, saves a screenshot
 of its window, closes the window as a user would, and prints what the program wrote.
 For machines without a display.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The long soak: runs each moving program for minutes, one after another, reading its
 resident size every second and taking a screenshot every few seconds, with the heap its
 own code holds counted by the preloaded heapwatch library; then closes its window as a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs the tests. Warnings fail the build.
 #
 #   scripts/test.sh           every test: once in an ordinary build and once with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a program as scripts/record.sh does and writes where its creatures went:
 # STEM.csv, every creature's position in every frame as the program handed it to OpenGL
 # (frame,creature,x,y,rotation), and STEM.png, their paths as one long exposure.

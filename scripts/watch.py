@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Watches one program from outside while it runs: the work behind scripts/record.sh,
 scripts/trails.sh and scripts/pictures.sh.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What scripts/record.sh and scripts/trails.sh share, and both at once from one run:
 # installs what is missing, builds, and hands the rest to watch.py (which says what each
 # option writes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program entry: makes the population, opens the window and runs the frame loop
 // until the window is closed. What differs between the programs is in their program.h.
 #include "moblery.h"

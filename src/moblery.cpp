@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The creature factory. Placement draws come from the one random sequence in a fixed
 // order, so a seed reproduces a population exactly.
 #include "moblery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The creature record. The accessors store and return values unchanged: every rule
 // about what a value may be lives with the code that computes it.
 #include "mobling.h"

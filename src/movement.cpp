@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The movement rules. Every product and sum is formed in double precision and rounded
 // to float only where it is stored, so a seed and a sequence of frame times repeat a run
 // bit for bit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Immediate-mode drawing of the population. Nothing here changes a creature.
 #include "renderer.h"
 #include "setup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SDL start-up, the event pump and the frame clock.
 #include "setup.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings, the static swarm: twelve creatures standing still at whole-number places in
 // a field centred on the window, each drawn turned, all written out when the run ends.
 #ifndef PROGRAM_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_fenced: twenty untimed creatures that turn only inside the field, their new
 // headings mirrored near its walls; one that leaves the field walks on for ever.
 #ifndef PROGRAM_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_herd: the reference with fifty slow creatures that rarely turn.
 #ifndef PROGRAM_H_
 #define PROGRAM_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_solo: one untimed creature in a field centred on the window, turning by small
 // angles, drawn turned, saying after each turn test which way the draw fell.
 #ifndef PROGRAM_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_spin: twenty untimed creatures turning wherever they are, new headings
 // mirrored near the walls, each shape drawn turned by its rotation.
 #ifndef PROGRAM_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_wander: twenty untimed creatures turning wherever they are, new headings
 // mirrored near the walls; nothing brings a stray back.
 #ifndef PROGRAM_H_

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Checks that a built program carries the hardening a release build promises:
 position-independent, full RELRO, the stack protector linked in, and every one of its
 sources compiled with fortified calls and the strong stack protector.

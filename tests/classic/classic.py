@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs a program's end-to-end test file against the classic SDL 1.2 (1.2.15) instead of
 the system's, and makes sure that the classic library is the one every run loaded: a
 run that picked up another SDL fails its test, which would otherwise prove nothing.

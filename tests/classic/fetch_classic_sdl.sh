@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Unpacks the classic SDL 1.2 runtime (Debian's libsdl1.2debian, 1.2.15, and the libcaca0
 # it links) into DEST, so that the end-to-end tests can run the programs on it beside the
 # system's SDL 1.2. Installing it instead would replace the system's: it conflicts with

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Checks the check of classic.py: the unpacked library is the classic SDL 1.2.15, a run
 on it passes, and a run that loads any other SDL fails. Needs no X server: SDL is loaded
 when a program starts, before SDL_Init picks a video driver.

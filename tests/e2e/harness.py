@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs a real program in a real X server and looks at what it shows.
 
 Every test of a program goes through here: start it with its standard output

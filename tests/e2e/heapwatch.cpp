@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into a program under test: keeps count of the heap blocks that the program's
 // own code holds, apart from those of the libraries it calls, whose caches (the GL
 // driver's above all) grow and shrink with the machine's load. A block is the program's

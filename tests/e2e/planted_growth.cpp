@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into a copy of the reference program to give the soak a leak of our own to find: a
 // kilobyte a second, made on the way to the frame's buffer swap, which the link wraps. Each
 // block's only pointer is overwritten by the next one; the store is volatile so that the

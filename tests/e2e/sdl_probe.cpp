@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A known SDL 1.2 + OpenGL program to check the harness itself against: it
  * draws a fixed picture (a rectangle and one creature-sized quad in the
  * -10..810 x -10..610 projection), reports every key it receives and says

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings_fenced: twenty creatures taking a step a frame,
 turning only inside the field, in the field's projection. A creature that
 leaves the field walks off for ever, so the picture only ever loses some.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Checks the harness against sdl_probe, whose picture and behaviour are known,
 so that the program tests can trust what the harness sees and sends."""
 

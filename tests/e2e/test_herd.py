@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings_herd: fifty slow creatures that seldom turn,
 in the field's projection; "moved: " once the window closes.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end robustness of every program: a flood of input while it runs,
 frames seconds long, and a run long enough for a leak or a stall to show.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings_solo: one creature, drawn turned, in a field
 centred on the window, writing a line for every frame about its random draw.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings_spin: twenty creatures taking a step a frame,
 turning wherever they are, each drawn turned by its rotation, in the field's
 projection.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings, the static build: twelve creatures that stand
 still, each turned by its rotation, in a field centred on the window; once the
 window closes, it reports where each one stands and how it is turned.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings_timed: five blue creatures roaming a black
 800x600 window until it is closed.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """End-to-end tests of moblings_wander: twenty creatures taking a step a frame
 and turning wherever they are, in the field's projection, drawn unturned.
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Starts or stops the private Xvfb of one test process (harness.py), or of a script.
 #   xvfb.sh start STATEFILE   -> STATEFILE holds "DISPLAYNUMBER PID" once the server accepts clients
 #   xvfb.sh stop STATEFILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Definitions of exactly the library functions the platform classes call, checked
 // against the real headers. The list of undefined symbols of setup.cpp and renderer.cpp
 // is the list of functions here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in for SDL, OpenGL, GLU and the C library's rand(), linked into the unit tests
 // in place of the real libraries. It records every call with its arguments and answers
 // with what the test scripted: start-up failures, tick readings, pending events, draws.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs a build into a scratch prefix and checks that everything lands where Debian
 # keeps games and toys: the programs in games/, one manual page that every program's name
 # opens and that man finds nothing to warn about, the icon in the hicolor theme, and a

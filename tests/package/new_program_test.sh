@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Follows the README's walkthrough for adding a program, in a copy of the source tree:
 # a new folder with a program.h, one line in CMakeLists.txt, a build. Then runs the new
 # program without a display and checks that its settings took effect.

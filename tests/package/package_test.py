@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Builds the Debian package and checks it as Debian would: lintian -I --pedantic reports
 nothing; it holds exactly what `cmake --install` installs; its changelog carries the
 project's version; the icon's PNGs are its SVG drawn at their sizes. Then installs it on

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs the README's commands for seeing the programs on a machine without a display:
 scripts/run.sh must print the reference program's output and save a picture with its
 creatures in it, and scripts/pictures.sh must save a recording and a trails picture of

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Tests of the tools that watch a program from outside: scripts/record.sh,
 scripts/trails.sh and scripts/watch.sh, which does the work of both. Each starts
 a private X server of its own, so these need none.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Once the population exists, a frame allocates nothing: the movement and drawing phases
 // work in place. Every allocation of the test binary is counted here.
 #include "moblery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programs whose field is centred on the origin: the start area and the projection.
 #include "moblery.h"
 #include "renderer.h"

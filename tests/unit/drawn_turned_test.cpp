@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programs that draw each shape turned by its rotation, read as degrees.
 #include "renderer.h"
 #include "test_support.h"

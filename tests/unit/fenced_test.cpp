@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_fenced: only a creature strictly inside the field may turn; one on or beyond
 // a border line walks straight on and takes no draw.
 #include "movement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_herd: the reference rules with fifty slow creatures that rarely turn.
 #include "moblery.h"
 #include "movement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The factory: how many draws a population takes, in which order, and the arithmetic that
 // turns a draw into a position, a rotation and a heading.
 #include "moblery.h"

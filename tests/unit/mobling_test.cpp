@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The creature record: construction, copies and the diagnostic dump.
 #include "test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The movement rules of the timed programs: who turns, who steers home, how far a frame
 // carries a creature, and in which order the random draws are taken.
 #include "movement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The projection and the drawing calls of a frame, against the fake platform.
 #include "renderer.h"
 #include "test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SDL start-up and its failure paths, the event pump and the frame clock, against the
 // fake platform.
 #include "test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_solo: one creature in a centred field, turning by small angles and saying
 // after every turn test which way the draw fell.
 #include "moblery.h"

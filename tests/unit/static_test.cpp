@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings, the static swarm: whole-number positions in a centred field, the rotation
 // drawn first, and the report written when the run ends.
 #include "moblery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every unit test needs: a fresh fake platform and class-wide state, and a way to
 // read what the code under test wrote to standard output.
 #ifndef TEST_SUPPORT_H_

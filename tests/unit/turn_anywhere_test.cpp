@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // moblings_spin and moblings_wander: creatures turn wherever they are, mirrored in the
 // wall band even far beyond the wall.
 #include "movement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every untimed program shares: creatures that announce themselves, start
 // rotations read as radians, and one unit step along the heading per frame, whatever the
 // frame time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wall band: a new heading's component is mirrored when the creature turns within
 // five units of a wall, or beyond it.
 #include "moblery.h"

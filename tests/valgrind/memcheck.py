@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs one program under valgrind's memcheck in the end-to-end X server, the way a user
 runs it: wait for its window and its first frames, let it run, close the window. Fails on
 any memory error or definitely lost block, in the program or in any process it forks

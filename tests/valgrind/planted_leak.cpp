@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into a copy of the reference program to give the memcheck check a leak of our own
 // to find. The block is made before main and its only pointer is overwritten at once, so
 // its stack holds nothing but this file and the C library's start-up: no suppression of a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Tests of how memcheck.py reads valgrind's logs and judges a run, on logs cut from real
 runs of the programs, and a check that valgrind accepts the suppressions file.
 
