@@ -9,7 +9,7 @@
 # PROGRAM is a program's name (built first) or a path.
 set -euo pipefail
 if [ $# -lt 1 ] || [ $# -gt 3 ]; then
-    sed -n 5p "$0" | sed 's/^# *//' >&2
+    grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
     exit 2
 fi
 exec "$(dirname "$0")/watch.sh" "$1" "${2:-4}" --record "${3:-out/$(basename "$1").webp}"

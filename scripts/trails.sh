@@ -9,7 +9,7 @@
 # SECONDS defaults to 4, STEM to out/PROGRAM-trails.
 set -euo pipefail
 if [ $# -lt 1 ] || [ $# -gt 3 ]; then
-    sed -n 6p "$0" | sed 's/^# *//' >&2
+    grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
     exit 2
 fi
 stem=${3:-out/$(basename "$1")-trails}

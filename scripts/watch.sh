@@ -11,7 +11,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -lt 3 ]; then
-    sed -n 6p "$0" | sed 's/^# *//' >&2
+    grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
     exit 2
 fi
 program=$1
