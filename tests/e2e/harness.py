@@ -557,8 +557,8 @@ class ProgramTestCase(unittest.TestCase):
 # -- programs that show creatures ---------------------------------------------
 #
 # A test file describes its program by subclassing Timed or Untimed with the
-# program's numbers, then mixes that description into the groups of tests
-# below, e.g. `class Picture(Herd, harness.PictureTests): pass`.
+# program's numbers, then makes the groups of tests below from that description
+# with groups(), e.g. `globals().update(harness.groups(Herd))`.
 
 CREATURE = [(-3, -3), (-3, 3), (4, 4), (3, -3)]  # world units around a creature's position
 # A creature covers 34 to 48 pixels in either projection, turned or not, and
@@ -729,6 +729,15 @@ class FailureTests(unittest.TestCase):
 
     def test_no_opengl_video_mode(self):
         self.assertFails("dummy", "error setting video mode")
+
+
+def groups(kind, **own):
+    """The test groups every program has, for the program `kind` describes, named as
+    CMakeLists.txt registers them: Picture, Closing and Failures. A keyword gives a group
+    a class of tests of the program's own, e.g. groups(Spin, Picture=TurnedEveryWay)."""
+    shared = {"Picture": PictureTests, "Closing": ClosingTests, "Failures": FailureTests}
+    return {name: type(name, tuple(filter(None, (own.get(name), kind, tests))), {})
+            for name, tests in shared.items()}
 
 
 def main():

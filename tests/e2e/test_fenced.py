@@ -13,17 +13,7 @@ class Fenced(harness.Untimed):
     population = 20
 
 
-class Picture(Fenced, harness.PictureTests):
-    pass
-
-
-class Closing(Fenced, harness.ClosingTests):
-    pass
-
-
-class Failures(Fenced, harness.FailureTests):
-    pass
-
+globals().update(harness.groups(Fenced))
 
 if __name__ == "__main__":
     harness.main()

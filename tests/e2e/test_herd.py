@@ -12,17 +12,7 @@ class Herd(harness.Timed):
     population = 50
 
 
-class Picture(Herd, harness.PictureTests):
-    pass
-
-
-class Closing(Herd, harness.ClosingTests):
-    pass
-
-
-class Failures(Herd, harness.FailureTests):
-    pass
-
+globals().update(harness.groups(Herd))
 
 if __name__ == "__main__":
     harness.main()

@@ -31,11 +31,7 @@ class Solo(harness.Untimed):
             self.assertEqual(set(lines), set(CUES))
 
 
-class Picture(Solo, harness.PictureTests):
-    pass
-
-
-class Closing(Solo, harness.ClosingTests):
+class BothDraws:
     def test_both_draws_come_up(self):
         p = self.start()
         deadline = time.monotonic() + harness.WINDOW_TIMEOUT
@@ -47,8 +43,7 @@ class Closing(Solo, harness.ClosingTests):
         self.assertEqual(set(lines), set(CUES))
 
 
-class Failures(Solo, harness.FailureTests):
-    pass
+globals().update(harness.groups(Solo, Closing=BothDraws))
 
 
 if __name__ == "__main__":

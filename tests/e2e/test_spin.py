@@ -14,7 +14,7 @@ class Spin(harness.Untimed):
     drawn_turned = True
 
 
-class Picture(Spin, harness.PictureTests):
+class TurnedEveryWay:
     def test_shapes_are_turned_every_way(self):
         # A new rotation is any angle at all, so few creatures stand within
         # a few degrees of unturned at any moment.
@@ -23,12 +23,7 @@ class Picture(Spin, harness.PictureTests):
         self.assertGreater(len(turned), len(angles) / 2, angles)
 
 
-class Closing(Spin, harness.ClosingTests):
-    pass
-
-
-class Failures(Spin, harness.FailureTests):
-    pass
+globals().update(harness.groups(Spin, Picture=TurnedEveryWay))
 
 
 if __name__ == "__main__":

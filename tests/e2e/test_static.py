@@ -50,7 +50,7 @@ class Static(harness.Untimed):
         return creatures
 
 
-class Picture(Static, harness.PictureTests):
+class DrawnWhereReported:
     def test_each_reported_creature_is_drawn_where_reported(self):
         p = self.start()
         img = p.screenshot()
@@ -67,12 +67,7 @@ class Picture(Static, harness.PictureTests):
         self.assertEqual(sorted(blue - maybe), [], "blue where no creature is: %s" % creatures)
 
 
-class Closing(Static, harness.ClosingTests):
-    pass
-
-
-class Failures(Static, harness.FailureTests):
-    pass
+globals().update(harness.groups(Static, Picture=DrawnWhereReported))
 
 
 class Seeding(Static, harness.ProgramTestCase):

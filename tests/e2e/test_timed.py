@@ -14,12 +14,7 @@ class Reference(harness.Timed):
     population = 5
 
 
-class Picture(Reference, harness.PictureTests):
-    pass
-
-
-class Closing(Reference, harness.ClosingTests):
-    pass
+globals().update(harness.groups(Reference))
 
 
 class Keys(Reference, harness.ProgramTestCase):
@@ -34,10 +29,6 @@ class Keys(Reference, harness.ProgramTestCase):
                           "any movement after the key presses")
         p.close_window()
         self.assertEndsNormally(p)
-
-
-class Failures(Reference, harness.FailureTests):
-    pass
 
 
 if __name__ == "__main__":

@@ -12,17 +12,7 @@ class Wander(harness.Untimed):
     population = 20
 
 
-class Picture(Wander, harness.PictureTests):
-    pass
-
-
-class Closing(Wander, harness.ClosingTests):
-    pass
-
-
-class Failures(Wander, harness.FailureTests):
-    pass
-
+globals().update(harness.groups(Wander))
 
 if __name__ == "__main__":
     harness.main()
