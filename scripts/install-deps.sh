@@ -10,7 +10,12 @@ packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev
           desktop-file-utils libbenchmark-dev valgrind libc6-dbg lintian librsvg2-bin
           apitrace imagemagick webp gifsicle)
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+# A package whose triggers are still to run (another install, a moment ago, set them off)
+# is installed all the same.
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null |
+        grep -qE '^install ok (installed|triggers-pending|triggers-awaited)$'
+}
 
 if [ "${MOBLINGS_SDL:-}" = classic ] || { [ -z "${MOBLINGS_SDL:-}" ] && installed libsdl1.2-dev; }; then
     packages+=(libsdl1.2-dev)
