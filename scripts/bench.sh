@@ -37,7 +37,9 @@ if [ -z "${BENCH_BUILD_DIR:-}" ]; then
 fi
 for b in "${simulation[@]}"; do
     if [ ! -x "$dir/bench/$b" ]; then
-        echo "$dir/bench/$b was not built: Google Benchmark is missing (libbenchmark-dev)" >&2
+        echo "$dir/bench/$b was not built: Google Benchmark (libbenchmark-dev) is missing," \
+            "or the compiler cannot link with link-time optimisation ($dir/CMakeCache.txt" \
+            "says which)" >&2
         exit 1
     fi
 done

@@ -13,6 +13,7 @@ suite runs the same watch for some seconds (tests/e2e, test_robustness.py, Soak)
 """
 
 import argparse
+import atexit
 import os
 import sys
 import time
@@ -128,6 +129,7 @@ def main():
     for path in paths:
         robustness.kind_of(path)  # an unknown name fails now, not minutes in
     heap = robustness.HeapWatch(os.path.join(args.build, "tests", "e2e", "libheapwatch.so"))
+    atexit.register(heap.close)
     rows = []
     for path in paths:
         started = time.monotonic()

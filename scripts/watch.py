@@ -18,7 +18,7 @@ closes its window as a user would, and writes from that one run:
   --trails FILE  a PNG of every creature's path on the program's own projection
 
 What the program writes goes to standard output; what this script is doing, to standard
-error. It leaves nothing running, and writes nothing when it fails.
+error. It leaves nothing running, and no half-written file when it fails.
 """
 
 import argparse
@@ -80,8 +80,9 @@ def gif(folder, frames, delays, out):
 
 # Frame delays are whole units of the format: GIF counts hundredths of a second, WebP
 # thousandths.
-FORMATS = {".gif": (gif, 100, "ImageMagick and gifsicle"),
-           ".webp": (webp, 1000, "img2webp")}
+FORMATS = {".gif": (gif, 100, "ImageMagick and gifsicle",
+                    [(MOGRIFY, "imagemagick"), (GIFSICLE, "gifsicle")]),
+           ".webp": (webp, 1000, "img2webp", [(IMG2WEBP, "webp")])}
 
 
 class Failure(Exception):
@@ -263,7 +264,7 @@ def record(run, display, folder, files):
                       % (len(missing), done.stderr.strip()[-2000:]))
     names = [os.path.basename(p) for p in pictures]
     for file in files:
-        make, unit, tools = FORMATS[os.path.splitext(file)[1].lower()]
+        make, unit, tools, _ = FORMATS[os.path.splitext(file)[1].lower()]
         each = step / run.rate
         marks = [round(i * each * unit) for i in range(len(kept) + 1)]
         delays = [b - a for a, b in zip(marks, marks[1:])]
@@ -392,8 +393,9 @@ def check_outputs(args):
             raise Failure("%s: an animation is a .webp or a .gif" % file)
     needed = [(APITRACE, "apitrace"), (shutil.which("Xvfb"), "xvfb")]
     if args.record:
-        needed += [(GLRETRACE, "apitrace"), (IMG2WEBP, "webp"), (MOGRIFY, "imagemagick"),
-                   (GIFSICLE, "gifsicle")]
+        needed.append((GLRETRACE, "apitrace"))
+    for file in args.record:
+        needed += FORMATS[os.path.splitext(file)[1].lower()][3]
     for path, package in needed:
         if not path or not os.access(path, os.X_OK):
             raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"

@@ -279,9 +279,11 @@ class FloodTests(RobustnessCase):
 
         p.close_window()
         took = wait_exit(p, harness.EXIT_TIMEOUT)
+        self.assertIsNotNone(took, "still running %.0f s after the window was closed\n%s"
+                             % (harness.EXIT_TIMEOUT, p.describe()))
         figure("%s flood: %s; %d frames meanwhile; after it, a frame in %.3f s, twenty in "
-               "%.3f s; closed in %s s" % (p.name, flood.describe(), during, first, twentieth,
-                                           "%.3f" % took if took is not None else "-"))
+               "%.3f s; closed in %.3f s" % (p.name, flood.describe(), during, first, twentieth,
+                                             took))
         self.assertEndsNormally(p)
 
 

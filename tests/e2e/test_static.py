@@ -15,11 +15,6 @@ import time
 import harness
 
 CREATURE_REPORT = re.compile(r"PosX is (-?\d+)\nPosY is (-?\d+)\nRotation value is (\S+)\n")
-# A corner's place on screen is known only so closely (the rasteriser's own
-# precision, the six digits of the reported angle): a pixel whose centre lies
-# that near an edge may go either way. In 90 pictures about 30 pixels did,
-# every one within 0.001 pixels of an edge.
-SLACK = 0.004  # pixels
 FAKETIME = next(iter(sorted(glob.glob("/usr/lib/*/faketime/libfaketime.so.1"))), None)
 
 
@@ -56,15 +51,8 @@ class DrawnWhereReported:
         img = p.screenshot()
         p.close_window()
         creatures = self.report(self.assertEndsNormally(p))
-        sure, maybe = set(), set()
-        for x, y, degrees in creatures:
-            shape = harness.placed(harness.CREATURE, x, y, degrees)
-            sure |= harness.rasterise(shape, self.projection, -SLACK)
-            maybe |= harness.rasterise(shape, self.projection, SLACK)
-        blue = set().union(*(c.points for c in harness.components(img)))
-        missing = {(c, r) for c, r in sure - blue if 0 <= c < 800 and 0 <= r < 600}
-        self.assertEqual(sorted(missing), [], "reported creatures not drawn: %s" % creatures)
-        self.assertEqual(sorted(blue - maybe), [], "blue where no creature is: %s" % creatures)
+        self.assertEqual(harness.misdrawn(img, creatures, self.projection), ([], []),
+                         "(creatures' pixels not drawn, blue where none is): %s" % creatures)
 
 
 globals().update(harness.groups(Static, Picture=DrawnWhereReported))

@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
 """Runs the README's commands for seeing the programs on a machine without a display:
 scripts/run.sh must print the reference program's output and save a picture with its
-creatures in it, and scripts/pictures.sh must save a recording and a trails picture of
-each program: here of one that moves and of the still one, as the same loop makes them
-for all seven.
+creatures in it, scripts/pictures.sh must save a recording and a trails picture of
+each program (here of one that moves and of the still one, as the same loop makes them
+for all seven), and the long soak must pass at a size of seconds.
 
     /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
 """
@@ -16,12 +16,14 @@ import unittest
 
 from PIL import Image
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import harness  # noqa: E402
+
 PROGRAMS = ["moblings_herd", "moblings"]
 
 
 def blue_pixels(path):
-    img = Image.open(path).convert("RGB")
-    return sum(1 for p in img.getdata() if p == (0, 0, 255))
+    return sum(c.pixels for c in harness.components(Image.open(path).convert("RGB")))
 
 
 class ReadmeCommands(unittest.TestCase):
@@ -55,6 +57,13 @@ class ReadmeCommands(unittest.TestCase):
                     self.assertGreater(blue_pixels(path), 0)
                     trails = Image.open(os.path.join(folder, program + "-trails.png"))
                     self.assertEqual(trails.size[0], 800)
+
+
+    def test_the_long_soak_for_a_few_seconds(self):
+        done = self.run_script("/usr/bin/python3", "scripts/soak.py", "0.05", "--build", BUILD,
+                               "--programs", "moblings_timed")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertRegex(done.stdout, r"\nmoblings_timed .* \+0 B .* yes, in ")
 
 
 if __name__ == "__main__":
