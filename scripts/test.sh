@@ -7,6 +7,7 @@
 #   scripts/test.sh --quick   the unit tests of every program and one end-to-end run of each
 #                             (window, creatures, closed, exact lines, status 0): the loop
 #                             after a change
+# MOBLINGS_BUILD_DIR names another folder for the ordinary build (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case "${1:-}" in
@@ -20,11 +21,12 @@ scripts/install-deps.sh
 # program more than they work: a job more than the cores keeps both busy.
 jobs=$(($(nproc) + 1))
 
-scripts/build.sh build -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+build=${MOBLINGS_BUILD_DIR:-build}
+scripts/build.sh "$build" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 if $quick; then
-    exec ctest --test-dir build --output-on-failure -j"$jobs" -L '^(unit|quick)$'
+    exec ctest --test-dir "$build" --output-on-failure -j"$jobs" -L '^(unit|quick)$'
 fi
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
 
 # Unoptimised: it builds in half the time, and the sanitizers check what the code does, not
 # how fast it does it.

@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
-"""Runs the README's commands for seeing the programs on a machine without a display:
+"""Runs the README's commands that no other test or CI runs, on a machine without a display:
 scripts/run.sh must print the reference program's output and save a picture with its
 creatures in it, scripts/pictures.sh must save a recording and a trails picture of
 each program (here of one that moves and of the still one, as the same loop makes them
-for all seven), and the long soak must pass at a size of seconds.
+for all seven), the quick loop of scripts/test.sh must pass, and the long soak must pass
+at a size of seconds.
 
     /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
 """
@@ -58,6 +59,11 @@ class ReadmeCommands(unittest.TestCase):
                     trails = Image.open(os.path.join(folder, program + "-trails.png"))
                     self.assertEqual(trails.size[0], 800)
 
+
+    def test_the_quick_loop(self):
+        done = self.run_script("scripts/test.sh", "--quick")
+        self.assertEqual(done.returncode, 0, done.stdout[-4000:] + done.stderr[-4000:])
+        self.assertRegex(done.stdout, r"\n100% tests passed, 0 tests failed out of \d+\n")
 
     def test_the_long_soak_for_a_few_seconds(self):
         done = self.run_script("/usr/bin/python3", "scripts/soak.py", "0.05", "--build", BUILD,
