@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs, from Debian's packages, everything the programs and their tests need that the
-# machine lacks. SDL 1.2 comes as sdl12-compat unless the classic library is already
-# installed (or asked for with MOBLINGS_SDL=classic): the two -dev packages conflict.
+# machine lacks; with --web, also what builds them for web browsers (Emscripten) and what
+# tests them there (Chromium). SDL 1.2 comes as sdl12-compat unless the classic library is
+# already installed (or asked for with MOBLINGS_SDL=classic): the two -dev packages conflict.
 set -euo pipefail
 
-packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev
+packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev libegl-mesa0
           libgtest-dev xvfb xauth python3-xlib python3-pil faketime clang-tidy cppcheck binutils
           desktop-file-utils libbenchmark-dev valgrind libc6-dbg lintian librsvg2-bin
           apitrace imagemagick webp gifsicle)
+case "${1:-}" in
+    "") ;;
+    --web) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
+    *) echo "usage: $0 [--web]" >&2; exit 2 ;;
+esac
 
 # A package whose triggers are still to run (another install, a moment ago, set them off)
 # is installed all the same.

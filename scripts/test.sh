@@ -15,7 +15,7 @@ case "${1:-}" in
     --quick) quick=true ;;
     *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
 esac
-scripts/install-deps.sh
+scripts/install-deps.sh --web
 
 # Every test that shows a window has an X server of its own, and many of them wait on the
 # program more than they work: a job more than the cores keeps both busy.

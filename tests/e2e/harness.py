@@ -464,15 +464,16 @@ def rasterise(polygon, projection=FIELD, margin=0.0):
 DRAWN_SLACK = 0.004  # pixels
 
 
-def misdrawn(img, creatures, projection):
+def misdrawn(img, creatures, projection, slack=DRAWN_SLACK):
     """How a picture differs from creatures [(x, y, degrees or None)] drawn in
     it: (pixels they surely cover that are not blue, blue pixels they cannot
-    cover), both empty when the picture is exactly those creatures."""
+    cover), both empty when the picture is exactly those creatures. `slack`: how
+    far from an edge, in pixels, the rasteriser may put a pixel either way."""
     sure, maybe = set(), set()
     for x, y, degrees in creatures:
         shape = placed(CREATURE, x, y, degrees or 0.0)
-        sure |= rasterise(shape, projection, -DRAWN_SLACK)
-        maybe |= rasterise(shape, projection, DRAWN_SLACK)
+        sure |= rasterise(shape, projection, -slack)
+        maybe |= rasterise(shape, projection, slack)
     w, h = img.size
     blue = set().union(*(c.points for c in components(img)))
     return (sorted((c, r) for c, r in sure - blue if 0 <= c < w and 0 <= r < h),
@@ -617,6 +618,26 @@ class Creatures:
         self.check_end(end)
         return end
 
+    def look_at(self, img):
+        """Checks that a picture is black with at most the program's creatures on
+        it; returns the fits of the lone ones [(component, mismatch, degrees)]."""
+        self.assertEqual(stray_pixels(img), [], "colours other than black and pure blue")
+        c = census(img, *CREATURE_PIXELS, self.max_side)
+        self.assertEqual(c.problems, [])
+        self.assertLessEqual(c.shapes, self.population, c)
+        return [(comp, *self.fit(comp))
+                for comp in lone_shapes(img, *CREATURE_PIXELS, self.max_side)]
+
+    def assertShapesFit(self, fits):
+        """Most lone shapes fit the creature's shape. Searching positions and
+        angles in steps can miss the exact fit by a pixel or two, and two creatures
+        right on top of each other look like one misshapen one; a wrong shape
+        misfits nearly every time."""
+        tolerance = 2 if self.drawn_turned else 1
+        misfits = [f for f in fits if f[1] > tolerance]
+        self.assertLessEqual(len(misfits), len(fits) // 10,
+                             "not the creature's shape: %s" % misfits)
+
     def fit(self, comp):
         """(pixels that differ from the creature's shape, turned by how many
         degrees) for a lone shape."""
@@ -650,13 +671,7 @@ class PictureTests(ProgramTestCase):
             p = self.start()
             self.assertEqual(p.window_size(), (800, 600))
             for _ in range(shots):
-                img = p.screenshot()
-                self.assertEqual(stray_pixels(img), [], "colours other than black and pure blue")
-                c = census(img, *CREATURE_PIXELS, self.max_side)
-                self.assertEqual(c.problems, [])
-                self.assertLessEqual(c.shapes, self.population, c)
-                fits += [(comp, *self.fit(comp))
-                         for comp in lone_shapes(img, *CREATURE_PIXELS, self.max_side)]
+                fits += self.look_at(p.screenshot())
                 if len(fits) >= wanted or not self.moves:  # a still picture shows nothing new
                     break
                 time.sleep(0.1)
@@ -669,14 +684,7 @@ class PictureTests(ProgramTestCase):
         self.fail("only %d lone creatures seen in %d runs" % (len(fits), runs))
 
     def test_black_window_with_blue_creatures_of_their_shape(self):
-        fits = self.look()
-        # Searching positions and angles in steps can miss the exact fit by a
-        # pixel or two, and two creatures right on top of each other look like
-        # one misshapen one; a wrong shape misfits nearly every time.
-        tolerance = 2 if self.drawn_turned else 1
-        misfits = [f for f in fits if f[1] > tolerance]
-        self.assertLessEqual(len(misfits), len(fits) // 10,
-                             "not the creature's shape: %s" % misfits)
+        self.assertShapesFit(self.look())
 
     def test_creatures_cover_their_area(self):
         """Over many creatures at random places, a shape covers on average

@@ -1,0 +1,148 @@
+# SPDX-License-Identifier: MIT
+"""The programs' site in a web browser: serving the folder, and driving a program's page
+in headless Chromium as a user does: watch the canvas, press Close, read what the
+program wrote and how it ended.
+
+    /usr/bin/python3 -m lab.web SITE   serves SITE on a free local port until stopped
+"""
+
+import functools
+import http.server
+import io
+import sys
+import threading
+import time
+
+from PIL import Image
+
+LOAD_TIMEOUT = 30.0  # s: how long a page may take to start its program
+EXIT_TIMEOUT = 20.0  # s: how long a program may take to end once told to
+
+# A browser of this machine's own, with nothing that reaches out to the network, drawing
+# WebGL in software.
+CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
+                  "--enable-unsafe-swiftshader", "--no-first-run", "--disable-sync",
+                  "--disable-background-networking", "--disable-component-update",
+                  "--disable-quic", "--force-device-scale-factor=1", "--window-size=1000,1200"]
+
+
+class _Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class Site:
+    """A folder served over HTTP on the loopback address, in a thread of this process:
+    a page's module is fetched, which a file:// page may not do."""
+
+    def __init__(self, folder, port=0):
+        handler = functools.partial(_Quiet, directory=folder)
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, page=""):
+        return "http://127.0.0.1:%d/%s" % (self.server.server_address[1], page)
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+
+def chromium(webgl=True):
+    """A headless Chromium, driven through Debian's chromedriver; without WebGL when asked.
+    The caller quits it."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in CHROMIUM_FLAGS + ([] if webgl else ["--disable-3d-apis"]):
+        options.add_argument(flag)
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+def wait_for(what, test, timeout):
+    """Polls test() until it gives something true, which is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        found = test()
+        if found:
+            return found
+        if time.monotonic() > deadline:
+            raise AssertionError("no %s within %.0f s" % (what, timeout))
+        time.sleep(0.05)
+
+
+class Page:
+    """One program's page, open in a browser; the ids it uses are the pages' interface."""
+
+    def __init__(self, browser, site, program):
+        self.browser = browser
+        self.program = program
+        browser.get(site.url(program + ".html"))
+
+    def _element(self, name):
+        from selenium.webdriver.common.by import By
+        return self.browser.find_element(By.ID, name)
+
+    def status(self):
+        return self._element("status").text
+
+    def output(self):
+        """Everything the program has written so far, line by line as it wrote it."""
+        return self.browser.execute_script(
+            "return document.getElementById('output').textContent")
+
+    def wait_started(self):
+        """Waits until the program runs, or has already ended; returns the status."""
+        return wait_for("start of %s" % self.program,
+                        lambda: self.status() if self.status() not in ("", "loading") else None,
+                        LOAD_TIMEOUT)
+
+    def canvas(self):
+        """The canvas as it is on the screen, as an RGB image."""
+        png = self._element("canvas").screenshot_as_png
+        return Image.open(io.BytesIO(png)).convert("RGB")
+
+    def canvas_when(self, accept, what, timeout=LOAD_TIMEOUT):
+        """The first picture of the canvas that accept(image) takes."""
+        return wait_for(what, lambda: (lambda img: img if accept(img) else None)(self.canvas()),
+                        timeout)
+
+    def close(self):
+        """Presses Close, as a user would."""
+        self._element("close").click()
+
+    def wait_end(self, timeout=EXIT_TIMEOUT):
+        """Waits until the program has ended: (exit status, what it wrote)."""
+        text = wait_for("end of %s" % self.program,
+                        lambda: self.status() if self.status().startswith("ended") else None,
+                        timeout)
+        return int(text.rsplit(" ", 1)[1]), self.output()
+
+    def screenshot(self):
+        """The whole page as the browser shows it, as PNG bytes."""
+        return self.browser.get_screenshot_as_png()
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: python3 -m lab.web SITE")
+    site = Site(sys.argv[1])
+    print("Serving %s: open %s in a web browser (Ctrl-C stops it)" % (sys.argv[1], site.url()),
+          flush=True)
+    try:
+        site.thread.join()
+    except KeyboardInterrupt:
+        site.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,112 @@
+# SPDX-License-Identifier: MIT
+"""The programs' pages in headless Chromium, seen as their users see them: a timed
+program, a turned untimed one and the still one show their creatures in the canvas, and
+Close ends the run as closing the window does; without WebGL a page shows the program's
+failure. The index links every program's page.
+
+    /usr/bin/python3 test_pages.py SITE PROGRAM [TestClass]
+
+Each test process serves the site and starts a browser of its own.
+"""
+
+import os
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path[:0] = [ROOT, os.path.join(ROOT, "tests", "e2e")]
+import harness  # noqa: E402
+import test_spin  # noqa: E402
+import test_static  # noqa: E402
+import test_timed  # noqa: E402
+from lab import web  # noqa: E402
+
+KINDS = {"moblings_timed": test_timed.Reference, "moblings_spin": test_spin.Spin,
+         "moblings": test_static.Static}
+# The browser's rasteriser places a corner to a sixteenth of a pixel; Mesa's to 1/256.
+BROWSER_SLACK = 1 / 16
+
+
+class BrowserTest:
+    webgl = True
+
+    def setUp(self):
+        self.site = web.Site(SITE)
+        self.addCleanup(self.site.stop)
+        self.browser = web.chromium(self.webgl)
+        self.addCleanup(self.browser.quit)
+
+    def open(self):
+        return web.Page(self.browser, self.site, PROGRAM)
+
+
+class PageTests(BrowserTest):
+    def test_creatures_in_the_canvas_until_close(self):
+        page = self.open()
+        self.assertEqual(page.wait_started(), "running", page.output())
+        first = page.canvas_when(lambda img: bool(harness.components(img)), "creatures")
+        self.assertEqual(first.size, (800, 600), "one canvas pixel a window pixel")
+        fits = self.look_at(first)
+        for _ in range(30):
+            if len(fits) >= 12 or not self.moves:
+                break
+            fits += self.look_at(page.canvas())
+        self.assertShapesFit(fits)
+        if self.moves:
+            page.canvas_when(lambda img: img.tobytes() != first.tobytes(), "any movement", 10)
+        else:
+            for _ in range(5):
+                time.sleep(0.2)
+                self.assertEqual(page.canvas().tobytes(), first.tobytes(), "still creatures moved")
+        page.close()
+        status, out = page.wait_end()
+        self.assertEqual(status, 0, out)
+        self.assertEqual(out[:len(self.start_lines)], self.start_lines)
+        end = out[len(self.start_lines):]
+        self.check_end(end)
+        if not self.moves:
+            self.assertEqual(harness.misdrawn(first, self.report(end), self.projection,
+                                              BROWSER_SLACK), ([], []),
+                             "(creatures' pixels not drawn, blue where none is)")
+
+
+class NoWebGLTests(BrowserTest):
+    webgl = False
+
+    def test_failure_lines_and_status_1(self):
+        status, out = self.open().wait_end()
+        self.assertEqual(status, 1, out)
+        expected = self.start_lines + "error setting video mode\nError initializing SDL\n"
+        self.assertEqual(out[:len(expected)], expected)
+        self.check_end(out[len(expected):], failed=True)
+
+
+class IndexTests(BrowserTest):
+    def test_every_program_linked_with_what_it_does(self):
+        from selenium.webdriver.common.by import By
+        self.browser.get(self.site.url())
+        links = self.browser.find_elements(By.CSS_SELECTOR, "#programs li a")
+        programs = [os.path.basename(name)[:-len(".js")] for name in sorted(os.listdir(SITE))
+                    if name.endswith(".js") and name != "page.js"]
+        self.assertEqual(sorted(a.text for a in links), programs)
+        for a in links:
+            self.assertEqual(a.get_attribute("href"), self.site.url(a.text + ".html"))
+            words = a.find_element(By.XPATH, "..").text
+            self.assertGreater(len(words), len(a.text) + 40, "one sentence on it: " + words)
+
+
+def main():
+    global SITE, PROGRAM
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    SITE, PROGRAM = os.path.abspath(sys.argv[1]), sys.argv[2]
+    kind = KINDS.get(PROGRAM, harness.Creatures)
+    for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests)):
+        globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
+    unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])
+
+
+if __name__ == "__main__":
+    main()
