@@ -3,12 +3,16 @@
 in headless Chromium as a user does: watch the canvas, press Close, read what the
 program wrote and how it ended.
 
-    /usr/bin/python3 -m lab.web SITE   serves SITE on a free local port until stopped
+    /usr/bin/python3 -m lab.web SITE                        serves SITE on a free local
+                                                            port until stopped
+    /usr/bin/python3 -m lab.web SITE --screenshots FOLDER   saves pictures of its index and
+                                                            of a program's page
 """
 
 import functools
 import http.server
 import io
+import os
 import sys
 import threading
 import time
@@ -132,10 +136,47 @@ class Page:
         return self.browser.get_screenshot_as_png()
 
 
+# The program whose page is shown: its creatures and its lines on standard output.
+SHOWN = "moblings_fenced"
+
+
+def viewport(browser, width, height):
+    """Makes the page's viewport exactly this size, whatever the window around it."""
+    browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+
+
+def screenshots(folder, site):
+    """Saves web-index.png and web-page.png in `folder`: the index and a program's page
+    running, each as tall as its content. Returns their paths."""
+    browser = chromium()
+    try:
+        paths = []
+        for page, name in (("index.html", "web-index.png"), (SHOWN + ".html", "web-page.png")):
+            viewport(browser, 860, 200)
+            if page == "index.html":
+                browser.get(site.url(page))
+            else:
+                Page(browser, site, SHOWN).wait_started()
+                time.sleep(1)
+            viewport(browser, 860,
+                     browser.execute_script("return document.documentElement.scrollHeight"))
+            paths.append(os.path.join(folder, name))
+            with open(paths[-1], "wb") as f:
+                f.write(browser.get_screenshot_as_png())
+        return paths
+    finally:
+        browser.quit()
+
+
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: python3 -m lab.web SITE")
+    if len(sys.argv) not in (2, 4) or (len(sys.argv) == 4 and sys.argv[2] != "--screenshots"):
+        sys.exit(__doc__)
     site = Site(sys.argv[1])
+    if len(sys.argv) == 4:
+        with site:
+            print("\n".join(screenshots(sys.argv[3], site)))
+        return
     print("Serving %s: open %s in a web browser (Ctrl-C stops it)" % (sys.argv[1], site.url()),
           flush=True)
     try:

@@ -3,14 +3,18 @@
 # Installs what is missing, builds a Release build into build-bench and runs every
 # benchmark: the simulation's cost per creature beside its floor, without and with
 # link-time optimisation, then each program's frame rate, start-up time and peak memory
-# beside the limit of SDL and OpenGL on this machine. Prints the tables and keeps them
-# in build-bench/bench-report.txt. Nothing fails on a slow machine: figures are reported.
+# beside the limit of SDL and OpenGL on this machine, and in a web browser each program's
+# download and frame rate beside an empty page's (the site built by scripts/web.sh).
+# Prints the tables and keeps them in build-bench/bench-report.txt. Nothing fails on a
+# slow machine: figures are reported.
 #
 #   BENCH_REPETITIONS  repetitions of each simulation benchmark, median reported (3)
 #   BENCH_MIN_TIME     seconds each simulation benchmark runs at the least (Google's default)
 #   FRAMERATE_SECONDS  how long each program shows its window (3)
 #   FRAMERATE_ROUNDS   how many times each program is measured, median reported (5)
 #   BENCH_BUILD_DIR    measure the build in this folder as it is, instead of making one
+#   BENCH_WEB_SITE     measure the web site in this folder as it is, instead of building it
+#   WEB_SECONDS        how long each page's frames are counted (5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -64,6 +68,15 @@ framerate_load=$(load)
 say "measuring frame rates ($seconds s a run, $rounds round(s))"
 framerate=$(/usr/bin/python3 bench/framerate.py "$dir" --seconds "$seconds" --rounds "$rounds")
 
+site=${BENCH_WEB_SITE:-}
+if [ -z "$site" ]; then
+    say "building the web site"
+    scripts/web.sh >"$dir/web-build.log" 2>&1 || { cat "$dir/web-build.log"; exit 1; }
+    site=${MOBLINGS_WEB_BUILD_DIR:-build-web}/site
+fi
+say "measuring the pages in headless Chromium (${WEB_SECONDS:-5} s a run, $rounds round(s))"
+browser=$(/usr/bin/python3 bench/web.py "$site" --seconds "${WEB_SECONDS:-5}" --rounds "$rounds")
+
 {
     echo "moblings benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), commit" \
         "$(git describe --always --dirty 2>/dev/null || echo unknown)"
@@ -77,4 +90,7 @@ framerate=$(/usr/bin/python3 bench/framerate.py "$dir" --seconds "$seconds" --ro
     /usr/bin/python3 bench/simulation_report.py "${reports[@]}"
     echo
     echo "$framerate"
+    echo
+    echo "$(chromium --version 2>/dev/null || echo Chromium); $(emcc --version 2>/dev/null | head -n1)"
+    echo "$browser"
 } | tee "$dir/bench-report.txt"

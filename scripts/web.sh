@@ -4,17 +4,22 @@
 # browsers into build-web/ and writes their site to build-web/site/: an index and a page
 # for each program. The folder is complete as it is: copy it to any static web host.
 #
-#   scripts/web.sh [--serve]
+#   scripts/web.sh [--serve | --screenshots FOLDER]
 #
-# With --serve it then serves the site on a local port and prints the address to open.
+# --serve then serves the site on a free local port and prints the address to open;
+# --screenshots saves pictures of the index and of a program's page, taken in headless
+# Chromium, into FOLDER (web-index.png, web-page.png).
 # MOBLINGS_WEB_BUILD_DIR names another build folder (default: build-web).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
+usage() { grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2; exit 2; }
 case "${1:-}" in
-    "") serve=false ;;
-    --serve) serve=true ;;
-    *) grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2; exit 2 ;;
+    "") [ $# -eq 0 ] || usage ;;
+    --serve) [ $# -eq 1 ] || usage ;;
+    --screenshots) [ $# -eq 2 ] || usage; mkdir -p "$2"; shots=$(cd "$2" && pwd) ;;
+    *) usage ;;
 esac
+cd "$root"
 scripts/install-deps.sh --web
 build=${MOBLINGS_WEB_BUILD_DIR:-build-web}
 # Emscripten's tools run on node, which finds Debian's modules only when told where.
@@ -22,8 +27,9 @@ export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 mkdir -p "$build"
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"$(nproc)" >"$build/build.log" 2>&1 || { cat "$build/build.log"; exit 1; }
 echo "The site is in $build/site/"
-if $serve; then
-    PYTHONPATH=$PWD exec /usr/bin/python3 -m lab.web "$build/site"
-fi
+case "${1:-}" in
+    --serve) PYTHONPATH=$root exec /usr/bin/python3 -m lab.web "$build/site" ;;
+    --screenshots) PYTHONPATH=$root exec /usr/bin/python3 -m lab.web "$build/site" --screenshots "$shots" ;;
+esac

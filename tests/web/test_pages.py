@@ -10,9 +10,16 @@ Each test process serves the site and starts a browser of its own.
 """
 
 import os
+import re
+import signal
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
+import urllib.request
+
+from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -84,6 +91,13 @@ class NoWebGLTests(BrowserTest):
 
 
 class IndexTests(BrowserTest):
+    """The site as a whole, and the README's commands that serve it and picture it."""
+
+    def web_sh(self, *args, **kw):
+        env = dict(os.environ, MOBLINGS_WEB_BUILD_DIR=os.path.dirname(SITE))
+        return subprocess.Popen([os.path.join(ROOT, "scripts", "web.sh"), *args], env=env,
+                                stdout=subprocess.PIPE, text=True, **kw)
+
     def test_every_program_linked_with_what_it_does(self):
         from selenium.webdriver.common.by import By
         self.browser.get(self.site.url())
@@ -95,6 +109,31 @@ class IndexTests(BrowserTest):
             self.assertEqual(a.get_attribute("href"), self.site.url(a.text + ".html"))
             words = a.find_element(By.XPATH, "..").text
             self.assertGreater(len(words), len(a.text) + 40, "one sentence on it: " + words)
+
+    def test_served_at_the_address_printed(self):
+        server = self.web_sh("--serve", start_new_session=True)
+        self.addCleanup(server.stdout.close)
+        self.addCleanup(server.wait)
+        self.addCleanup(os.killpg, server.pid, signal.SIGTERM)
+        lines = iter(server.stdout.readline, "")
+        address = next(filter(None, (re.search(r"open (http://\S+) in a web browser", line)
+                                     for line in lines)))[1]
+        for page in ("", PROGRAM + ".html", PROGRAM + ".wasm"):
+            with urllib.request.urlopen(address + page) as response:
+                with open(os.path.join(SITE, page or "index.html"), "rb") as f:
+                    self.assertEqual(response.read(), f.read(), page)
+
+    def test_screenshots_of_the_index_and_a_page(self):
+        with tempfile.TemporaryDirectory() as folder:
+            done = self.web_sh("--screenshots", folder)
+            out = done.communicate(timeout=600)[0]
+            self.assertEqual(done.returncode, 0, out)
+            index = Image.open(os.path.join(folder, "web-index.png")).convert("RGB")
+            page = Image.open(os.path.join(folder, "web-page.png")).convert("RGB")
+        self.assertEqual(index.size[0], 860)
+        # The running program's creatures, at one pixel a window pixel.
+        shown = [c for c in harness.components(page) if c.pixels >= harness.CREATURE_PIXELS[0]]
+        self.assertGreaterEqual(len(shown), 10, shown)
 
 
 def main():
