@@ -1,16 +1,18 @@
 # SPDX-License-Identifier: MIT
 """Frame rate, start-up time and peak memory of the seven programs, each set against
-the limit of this machine's SDL and OpenGL: clear_swap, which opens the same window
-the same way and then only clears and swaps.
+a limit that draws what that program draws: the limit program opens the same window the
+same way and draws each frame as the renderer does, the program's population of shapes
+in its projection, turned where it turns them, but held still at fixed places, with no
+movement rules, no random draws and no frame clock. What a program falls short of its
+limit is what our rules and loop cost beyond the drawing the design requires.
 
     /usr/bin/python3 bench/framerate.py BUILD_DIR [--seconds S] [--rounds N] [PROGRAM...]
 
-BUILD_DIR holds the programs and bench/clear_swap and bench/libswapcount.so. Every run
-gets the end-to-end harness's private Xvfb, shows its window for S seconds with the
-frame counter preloaded, and is closed as a window manager closes it. The programs take
-turns with the limit (limit, program, limit, program, ..., limit), and each program is
-compared with the mean of the two limit runs around it, so that the machine drifting
-faster or slower shifts both sides of a ratio alike.
+BUILD_DIR holds the programs and bench/limit and bench/libswapcount.so. Every run gets a
+private Xvfb, shows its window for S seconds with the frame counter preloaded, and is
+closed as a window manager closes it. Each program takes its turn between two runs of
+its own limit (limit, program, limit), and is compared with the mean of the two, so that
+the machine drifting faster or slower shifts both sides of a ratio alike.
 
 The figures of one run:
     fps         frames shown per second of the run's steady part: the frames between
@@ -19,8 +21,8 @@ The figures of one run:
     CPU ms      CPU time the process (all its threads, the GL driver's included) spent
                 per frame over the same part. Other load on the machine changes this far
                 less than the frame rate, so its ratio to the limit's is the steadier
-                figure. It leaves out the X server's share, the same for every program,
-                and so if anything exaggerates a difference from the limit;
+                figure. It leaves out the X server's share, much the same for a program
+                and its limit, and so if anything exaggerates a difference between them;
     start-up    from starting the process to its first frame on the screen;
     peak RSS    the process's high-water mark of resident memory (VmHWM), read just
                 before the window is closed;
@@ -39,58 +41,35 @@ import tempfile
 import time
 from collections import namedtuple
 
-_HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(_HERE, "..", "tests", "e2e"))
-import harness  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from lab import programs  # noqa: E402
+from lab.run import FrameWatch, Program  # noqa: E402
+from lab.traces import record_for  # noqa: E402
+from lab.xserver import private_server  # noqa: E402
 
-PROGRAMS = ["moblings_timed", "moblings_herd", "moblings_fenced", "moblings_spin",
-            "moblings_wander", "moblings_solo", "moblings"]
-LIMIT = "clear_swap"
-GOAL = 0.95  # every program should show at least this share of the limit's frames
+PROGRAMS = list(programs.PROGRAMS)
+LIMIT = "limit"
+LIMIT_ROW = "the limit, every run"
+GOAL = 0.95  # every program should show at least this share of its limit's frames
+MIN_FRAMES = 3  # frames every run shows at the least after its time, however busy the machine
 # Above this share of the CPUs busy with other work, the table warns that it is noise.
 BUSY_ELSEWHERE = 0.10
 
-# One line of the counter's file (see swapcount.c).
-Record = namedtuple("Record",
-                    "pid swaps start_ns first_ns last_ns end_ns cpu_first_ns cpu_last_ns")
 # What one run of one program measured.
 Run = namedtuple("Run", "name fps cpu_ms startup_ms rss_kib elsewhere", defaults=(0.0,))
-# One row of the table: a program's medians and those of the limit runs around it. The
-# ratios say how the program compares with the limit, > 1 being better than the limit:
-# frames per second over the limit's, and the limit's CPU time per frame over the
-# program's.
-Row = namedtuple("Row", "name fps limit_fps ratio ratio_low ratio_high cpu_ms limit_cpu_ms "
-                       "cpu_ratio startup_ms rss_mib elsewhere")
+# One row of the table: a program's medians and those of the limit runs around it, and
+# what that limit drew. The ratios say how the program compares with the limit, > 1 being
+# better than the limit: frames per second over the limit's, and the limit's CPU time per
+# frame over the program's. The last row, the limit's own, has only start-up, memory and
+# load: its runs drew different frames.
+Row = namedtuple("Row", "name drawing fps limit_fps ratio ratio_low ratio_high cpu_ms "
+                       "limit_cpu_ms cpu_ratio startup_ms rss_mib elsewhere")
 
 
-def parse_records(text):
-    """The counter's lines, by pid. A line that does not parse is an error: the file
-    has nothing in it but what the counter wrote."""
-    records = {}
-    for number, line in enumerate(text.splitlines(), 1):
-        words = line.split()
-        if not words:
-            continue
-        try:
-            if words[0] != "swapcount":
-                raise ValueError("not a counter line")
-            fields = dict(w.split("=", 1) for w in words[1:])
-            record = Record(*(int(fields[f]) for f in Record._fields))
-        except (ValueError, KeyError, TypeError) as e:
-            raise ValueError("line %d of the frame counter's file: %r (%s)"
-                             % (number, line, e)) from None
-        records[record.pid] = record
-    return records
-
-
-def record_for(text, pid):
-    """The line of the process `pid`: a helper process that inherited the counter
-    writes a line of its own."""
-    records = parse_records(text)
-    if pid not in records:
-        raise ValueError("the frame counter wrote nothing for process %d (lines for %s)"
-                         % (pid, sorted(records) or "none"))
-    return records[pid]
+def limit_args(description):
+    """The limit's command line that draws what the described program draws."""
+    return ([str(description.population)] + ["turned"] * description.drawn_turned
+            + ["centred"] * description.centred)
 
 
 def measure(name, record, launched_ns, rss_kib):
@@ -134,11 +113,8 @@ def own_ticks():
 
 
 def xserver_pid():
-    """The pid of the X server the harness runs the programs in: its state file
-    holds "DISPLAYNUMBER PID"."""
-    harness.display_name()  # starts the server
-    with open(harness._private_server) as f:
-        return int(f.read().split()[1])
+    """The pid of the X server the programs run in."""
+    return private_server().proc.pid
 
 
 def elsewhere_share(busy, program, xserver, own, seconds):
@@ -149,9 +125,10 @@ def elsewhere_share(busy, program, xserver, own, seconds):
         os.cpu_count() * seconds * os.sysconf("SC_CLK_TCK"))
 
 
-def run_once(path, seconds, preload):
-    """Runs one program in the harness's Xvfb for `seconds` after its window shows,
-    closes the window and returns what it measured."""
+def run_once(path, seconds, preload, args=()):
+    """Runs one program in a private Xvfb for `seconds` after its window shows, and
+    until it has shown a few more frames, closes the window and returns what it
+    measured."""
     name = os.path.basename(path)
     xserver = xserver_pid()
     fd, counts = tempfile.mkstemp(prefix="swapcount-")
@@ -160,9 +137,15 @@ def run_once(path, seconds, preload):
         env = {"LD_PRELOAD": preload, "SWAPCOUNT_FILE": counts}
         before = (busy_ticks(), process_ticks(xserver), own_ticks())
         launched_ns = time.monotonic_ns()  # the clock the counter uses
-        with harness.Program(path, env=env) as p:
+        with Program(path, env=env, args=args) as p:
             p.wait_window()
             time.sleep(seconds)
+            # A loaded machine may show no frame in a short run: a rate needs a few.
+            watch = FrameWatch(p)
+            try:
+                watch.count(MIN_FRAMES, 60.0)
+            finally:
+                watch.close()
             rss_kib = vm_hwm_kib(p.proc.pid)
             program = process_ticks(p.proc.pid)  # all of it since our `before`
             after = (busy_ticks(), process_ticks(xserver), own_ticks())
@@ -182,6 +165,18 @@ def run_once(path, seconds, preload):
         elsewhere=elsewhere_share(busy, program, xs, own, lasted))
 
 
+def one_round(paths, limit, run):
+    """Measures each program between two runs of its own limit; run(path, args) runs one
+    and returns its Run. Yields, program by program, (name, its Run, (the limit's Run
+    before, the limit's Run after))."""
+    for path in paths:
+        name = os.path.basename(path)
+        args = limit_args(programs.describe(name))
+        before = run(limit, args)
+        mine = run(path, ())
+        yield name, mine, (before, run(limit, args))
+
+
 def rows(runs, limits):
     """The table's rows from the programs' runs and the limit runs.
 
@@ -195,6 +190,7 @@ def rows(runs, limits):
         limit_cpu = [statistics.mean(r.cpu_ms for r in pair) for pair in limits[name]]
         ratios = [r.fps / l for r, l in zip(program_runs, limit_fps)]
         table.append(Row(name,
+                         " ".join(limit_args(programs.describe(name))),
                          median(r.fps for r in program_runs),
                          median(limit_fps),
                          median(ratios), min(ratios), max(ratios),
@@ -204,12 +200,9 @@ def rows(runs, limits):
                          median(r.startup_ms for r in program_runs),
                          median(r.rss_kib for r in program_runs) / 1024,
                          median(r.elsewhere for r in program_runs)))
-    every_limit = {id(r): r for pairs in limits.values() for pair in pairs for r in pair}
-    all_limits = list(every_limit.values())
+    all_limits = [r for pairs in limits.values() for pair in pairs for r in pair]
     if all_limits:
-        fps = median(r.fps for r in all_limits)
-        cpu_ms = median(r.cpu_ms for r in all_limits)
-        table.append(Row(LIMIT + " (the limit)", fps, fps, 1.0, 1.0, 1.0, cpu_ms, cpu_ms, 1.0,
+        table.append(Row(LIMIT_ROW, "", *[None] * 8,
                          median(r.startup_ms for r in all_limits),
                          median(r.rss_kib for r in all_limits) / 1024,
                          median(r.elsewhere for r in all_limits)))
@@ -217,30 +210,39 @@ def rows(runs, limits):
 
 
 def format_table(table, seconds, rounds):
-    lines = ["Frame rate of the programs against the limit of SDL and OpenGL here "
-             "(%g s a run, %d round%s, median)" % (seconds, rounds, "" if rounds == 1 else "s"),
-             "%-22s %5s %6s %6s %11s %6s | %7s %7s %6s | %8s %8s | %9s"
-             % ("", "", "limit", "", "ratio", "", "CPU ms", "limit", "CPU", "start-up",
-                "peak RSS", "elsewhere"),
-             "%-22s %5s %6s %6s %11s %6s | %7s %7s %6s | %8s %8s | %9s"
-             % ("program", "fps", "fps", "ratio", "range", "goal", "a frame", "CPU ms",
-                "ratio", "ms", "MiB", "CPU %")]
+    columns = "%-22s %-17s %5s %6s %6s %11s %6s | %7s %7s %6s | %8s %8s | %9s"
+    lines = ["Frame rate of the programs against a limit that draws what each draws, its "
+             "shapes held still (%g s a run, %d round%s, median):"
+             % (seconds, rounds, "" if rounds == 1 else "s"),
+             "a ratio under 1 is what our rules and loop cost beyond the drawing the design "
+             "requires",
+             columns % ("", "the limit", "", "limit", "", "ratio", "", "CPU ms", "limit",
+                        "CPU", "start-up", "peak RSS", "elsewhere"),
+             columns % ("program", "draws (shapes)", "fps", "fps", "ratio", "range", "goal",
+                        "a frame", "CPU ms", "ratio", "ms", "MiB", "CPU %")]
+
+    def cell(fmt, value):
+        return "" if value is None else fmt % value
+
     for r in table:
-        goal = "" if r.name.startswith(LIMIT) else ("met" if r.ratio >= GOAL else "MISSED")
-        spread = "" if r.name.startswith(LIMIT) else "%.2f-%.2f" % (r.ratio_low, r.ratio_high)
-        lines.append("%-22s %5.0f %6.0f %6.3f %11s %6s | %7.3f %7.3f %6.3f | %8.0f %8.1f | %9.0f"
-                     % (r.name, r.fps, r.limit_fps, r.ratio, spread, goal, r.cpu_ms,
-                        r.limit_cpu_ms, r.cpu_ratio, r.startup_ms, r.rss_mib, r.elsewhere * 100))
-    programs = [r for r in table if not r.name.startswith(LIMIT)]
+        mine = r.ratio is not None
+        goal = "" if not mine else ("met" if r.ratio >= GOAL else "MISSED")
+        spread = "" if not mine else "%.2f-%.2f" % (r.ratio_low, r.ratio_high)
+        lines.append(columns % (
+            r.name, r.drawing, cell("%.0f", r.fps), cell("%.0f", r.limit_fps),
+            cell("%.3f", r.ratio), spread, goal, cell("%.3f", r.cpu_ms),
+            cell("%.3f", r.limit_cpu_ms), cell("%.3f", r.cpu_ratio), "%.0f" % r.startup_ms,
+            "%.1f" % r.rss_mib, "%.0f" % (r.elsewhere * 100)))
+    measured = [r for r in table if r.ratio is not None]
     for what, attr in (("frame rate", "ratio"), ("CPU time per frame", "cpu_ratio")):
-        missed = [r.name for r in programs if getattr(r, attr) < GOAL]
-        lines.append("goal, every program at >= %d%% of the limit, by %s: %s"
+        missed = [r.name for r in measured if getattr(r, attr) < GOAL]
+        lines.append("goal, every program at >= %d%% of its limit, by %s: %s"
                      % (round(GOAL * 100), what,
                         "met" if not missed else "missed by " + ", ".join(missed)))
     busy = statistics.median(r.elsewhere for r in table) if table else 0
     if busy > BUSY_ELSEWHERE:
-        scatter = statistics.median((r.ratio_high - r.ratio_low) / 2 for r in programs) \
-            if programs else 0
+        scatter = statistics.median((r.ratio_high - r.ratio_low) / 2 for r in measured) \
+            if measured else 0
         lines.append("caution: other processes kept %.0f%% of the CPUs busy during these runs, "
                      "and a program's ratio scattered by +/-%.2f between rounds: a verdict "
                      "within that is noise" % (busy * 100, scatter))
@@ -259,6 +261,9 @@ def main(argv=None):
     args = parser.parse_args(argv)
     if args.seconds <= 0 or args.rounds < 1:
         parser.error("--seconds must be positive and --rounds at least 1")
+    for name in args.programs:
+        if name not in programs.PROGRAMS:
+            parser.error("%s is not one of the programs %s" % (name, ", ".join(PROGRAMS)))
 
     preload = os.path.abspath(os.path.join(args.build, "bench", "libswapcount.so"))
     limit = os.path.join(args.build, "bench", LIMIT)
@@ -277,18 +282,15 @@ def main(argv=None):
     runs = {os.path.basename(p): [] for p in paths}
     limits = {name: [] for name in runs}
     for rnd in range(args.rounds):
-        before = run_once(limit, args.seconds, preload)
-        for path in paths:
-            name = os.path.basename(path)
-            progress("round %d/%d: %s" % (rnd + 1, args.rounds, name))
-            run = run_once(path, args.seconds, preload)
-            after = run_once(limit, args.seconds, preload)
-            runs[name].append(run)
+        measured = one_round(paths, limit,
+                             lambda path, a: run_once(path, args.seconds, preload, a))
+        for name, mine, (before, after) in measured:
+            runs[name].append(mine)
             limits[name].append((before, after))
-            progress("  %.0f fps (%.2f CPU ms a frame) against %.0f and %.0f;"
-                     " %.0f%% of the CPUs busy elsewhere"
-                     % (run.fps, run.cpu_ms, before.fps, after.fps, run.elsewhere * 100))
-            before = after
+            progress("round %d/%d: %s, %.0f fps (%.2f CPU ms a frame) against its limit's"
+                     " %.0f and %.0f; %.0f%% of the CPUs busy elsewhere"
+                     % (rnd + 1, args.rounds, name, mine.fps, mine.cpu_ms, before.fps,
+                        after.fps, mine.elsewhere * 100))
 
     print(format_table(rows(runs, limits), args.seconds, args.rounds))
     return 0

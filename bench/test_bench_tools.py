@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """Tests of the benchmarks' tools: the preloaded frame counter, run in front of a
 stand-in SDL whose swaps are known; how framerate.py reads and sums up what the counter
-wrote; how simulation_report.py reads Google Benchmark's results. Nothing here times
+wrote and sets each program beside its own limit; how simulation_report.py reads Google Benchmark's results. Nothing here times
 anything.
 
     /usr/bin/python3 bench/test_bench_tools.py LIBSWAPCOUNT.so SWAP_DRIVER
@@ -16,6 +16,7 @@ import unittest
 
 import framerate
 import simulation_report
+from lab import traces
 
 SWAPCOUNT = None
 DRIVER = None
@@ -34,7 +35,7 @@ def drive(swaps, sleep_ms, busy_ms, *more):
         with open(counts) as f:
             text = f.read()
     fields = dict(w.split("=") for w in done.stdout.split())
-    return {k: int(v) for k, v in fields.items()}, framerate.parse_records(text), started
+    return {k: int(v) for k, v in fields.items()}, traces.parse_records(text), started
 
 
 class Counter(unittest.TestCase):
@@ -96,22 +97,22 @@ LINE = ("swapcount pid=%d swaps=%d start_ns=100 first_ns=%d last_ns=%d end_ns=90
 class Reading(unittest.TestCase):
     def test_picks_the_line_of_the_process_asked_for(self):
         text = LINE % (7, 11, 200, 300) + LINE % (8, 5, 400, 500)
-        self.assertEqual(framerate.record_for(text, 8).swaps, 5)
-        self.assertEqual(framerate.record_for(text, 7).first_ns, 200)
+        self.assertEqual(traces.record_for(text, 8).swaps, 5)
+        self.assertEqual(traces.record_for(text, 7).first_ns, 200)
         with self.assertRaises(ValueError):
-            framerate.record_for(text, 9)
+            traces.record_for(text, 9)
 
     def test_a_garbled_line_is_an_error_not_a_zero(self):
         for bad in ("swapcount pid=7 swaps=11\n",
                     (LINE % (7, 11, 2, 3)).replace("swaps=11", "swaps=x"),
                     "something else\n"):
             with self.assertRaises(ValueError, msg=bad):
-                framerate.parse_records(LINE % (1, 2, 3, 4) + bad)
+                traces.parse_records(LINE % (1, 2, 3, 4) + bad)
 
     def test_rate_counts_the_intervals_between_the_first_and_last_frame(self):
         # 301 frames, the last a second after the first: 300 frames a second; 600 ms of
         # CPU meanwhile, 2 ms a frame.
-        record = framerate.Record(1, 301, 0, 2_000_000_000, 3_000_000_000, 4_000_000_000,
+        record = traces.Record(1, 301, 0, 2_000_000_000, 3_000_000_000, 4_000_000_000,
                                   100_000_000, 700_000_000)
         run = framerate.measure("p", record, 500_000_000, 2048)
         self.assertAlmostEqual(run.fps, 300.0)
@@ -119,13 +120,32 @@ class Reading(unittest.TestCase):
         self.assertAlmostEqual(run.startup_ms, 1500.0)
         self.assertEqual(run.rss_kib, 2048)
 
-    def test_each_program_is_set_against_the_limit_runs_around_it(self):
-        lim = lambda fps, cpu: framerate.Run("clear_swap", fps, cpu, 50.0, 40960)
-        a, b, c = lim(1000, 1.0), lim(800, 1.2), lim(900, 3.0)
-        runs = {"p": [framerate.Run("p", 855, 1.0, 80.0, 51200)],
-                "q": [framerate.Run("q", 900, 2.0, 90.0, 61440)]}
-        limits = {"p": [(a, b)], "q": [(b, c)]}
+    def test_each_program_is_set_against_its_own_limit_runs_around_it(self):
+        # The limit drawing what each program draws, the program between two of its runs.
+        calls = []
+
+        def run(path, args):
+            calls.append((path, list(args)))
+            return framerate.Run(path, len(calls), 1.0, 50.0, 40960)
+
+        measured = list(framerate.one_round(["b/moblings_herd", "b/moblings"], "b/limit", run))
+        self.assertEqual(calls, [("b/limit", ["50"]), ("b/moblings_herd", []),
+                                 ("b/limit", ["50"]),
+                                 ("b/limit", ["12", "turned", "centred"]), ("b/moblings", []),
+                                 ("b/limit", ["12", "turned", "centred"])])
+        self.assertEqual([(name, mine.fps, [r.fps for r in pair])
+                          for name, mine, pair in measured],
+                         [("moblings_herd", 2, [1, 3]), ("moblings", 5, [4, 6])])
+
+    def test_rows_set_each_program_against_the_mean_of_its_limit_runs(self):
+        lim = lambda fps, cpu, ms: framerate.Run("limit", fps, cpu, ms, 40960)
+        herd, spin = "moblings_herd", "moblings_spin"
+        runs = {herd: [framerate.Run(herd, 855, 1.0, 80.0, 51200)],
+                spin: [framerate.Run(spin, 900, 2.0, 90.0, 61440)]}
+        limits = {herd: [(lim(1000, 1.0, 10.0), lim(800, 1.2, 20.0))],
+                  spin: [(lim(800, 1.2, 30.0), lim(900, 3.0, 40.0))]}
         p, q, limit = framerate.rows(runs, limits)
+        self.assertEqual((p.drawing, q.drawing), ("50", "20 turned"))
         self.assertEqual(p.limit_fps, 900)
         self.assertAlmostEqual(p.ratio, 0.95)
         self.assertAlmostEqual(p.cpu_ratio, 1.1)
@@ -134,26 +154,27 @@ class Reading(unittest.TestCase):
         self.assertAlmostEqual(q.limit_cpu_ms, 2.1)
         self.assertAlmostEqual(q.cpu_ratio, 1.05)
         self.assertEqual((p.startup_ms, p.rss_mib), (80.0, 50.0))
-        # The limit's row: each of its three runs counted once.
-        self.assertEqual((limit.fps, limit.cpu_ms, limit.rss_mib), (900, 1.2, 40.0))
+        # The limit's row: its runs drew different frames, so only what they share.
+        self.assertEqual((limit.fps, limit.ratio, limit.startup_ms, limit.rss_mib),
+                         (None, None, 25.0, 40.0))
         table = framerate.format_table([p, q, limit], 3, 1)
         self.assertIn("limit, by frame rate: met", table)
         self.assertIn("limit, by CPU time per frame: met", table)
         slow = p._replace(ratio=0.94)
         costly = q._replace(cpu_ratio=0.9)
         table = framerate.format_table([slow, costly, limit], 3, 1)
-        self.assertIn("by frame rate: missed by p\n", table)
-        self.assertIn("by CPU time per frame: missed by q", table)
+        self.assertIn("by frame rate: missed by moblings_herd\n", table)
+        self.assertIn("by CPU time per frame: missed by moblings_spin", table)
         self.assertNotIn("caution", table)
         busy = [r._replace(elsewhere=0.5) for r in (slow, costly, limit)]
         self.assertIn("caution: other processes kept 50% of the CPUs busy",
                       framerate.format_table(busy, 3, 1))
 
     def test_several_rounds_give_the_median_of_each(self):
-        lim = framerate.Run("clear_swap", 1000, 1.0, 50.0, 40960)
-        runs = {"p": [framerate.Run("p", fps, 1.0, ms, 51200)
-                      for fps, ms in ((900, 70.0), (990, 90.0), (500, 80.0))]}
-        limits = {"p": [(lim, lim)] * 3}
+        lim = framerate.Run("limit", 1000, 1.0, 50.0, 40960)
+        runs = {"moblings": [framerate.Run("moblings", fps, 1.0, ms, 51200)
+                             for fps, ms in ((900, 70.0), (990, 90.0), (500, 80.0))]}
+        limits = {"moblings": [(lim, lim)] * 3}
         (p, _) = framerate.rows(runs, limits)
         self.assertEqual((p.fps, p.startup_ms), (900, 80.0))
         self.assertAlmostEqual(p.ratio, 0.9)

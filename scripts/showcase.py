@@ -10,8 +10,8 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import harness  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from lab.run import Program  # noqa: E402
 
 
 def main():
@@ -19,7 +19,7 @@ def main():
         sys.exit(__doc__)
     program, picture = sys.argv[1], sys.argv[2]
     seconds = float(sys.argv[3]) if len(sys.argv) == 4 else 4.0
-    with harness.Program(program) as p:
+    with Program(program) as p:
         p.wait_window()
         time.sleep(seconds)
         p.screenshot().save(picture, optimize=True)

@@ -12,7 +12,6 @@ program.h, so it says what the code says.
 
 import html
 import os
-import re
 import shutil
 import string
 import sys

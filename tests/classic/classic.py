@@ -18,6 +18,8 @@ import tempfile
 import types
 import unittest
 
+from lab.run import Program
+
 SDL_SONAME = "libSDL-1.2.so"
 
 
@@ -86,10 +88,11 @@ def maps_problem(pid, libdir):
     return _sdl_problem(loaded_in_maps(pid), libdir, "pid %d (/proc/%d/maps)" % (pid, pid))
 
 
-def watch(harness, libdir, folder):
-    """Makes every harness.Program check which SDL it runs on: its mapped files once its
-    window shows, and the loader's record when it is closed, whatever way it ended."""
-    program = harness.Program
+def watch(libdir, folder):
+    """Makes every run of a program (lab.run.Program) check which SDL it runs on: its
+    mapped files once its window shows, and the loader's record when it is closed,
+    whatever way it ended."""
+    program = Program
     checked = set()
     wait_window, close = program.wait_window, program.close
 
@@ -128,8 +131,7 @@ def main(argv):
     record_loading(folder)
     # The test file's own folder holds the harness it imports.
     sys.path.insert(0, os.path.dirname(test_file))
-    import harness
-    watch(harness, libdir, folder)
+    watch(libdir, folder)
     os.environ["E2E_PROGRAM"] = program
 
     # Imported under its own name, not as __main__: its `harness.main()` stays unrun.

@@ -3,7 +3,7 @@
 on it passes, and a run that loads any other SDL fails. Needs no X server: SDL is loaded
 when a program starts, before SDL_Init picks a video driver.
 
-    /usr/bin/python3 test_classic.py LIBDIR PROGRAM [E2E_DIR]
+    /usr/bin/python3 test_classic.py LIBDIR PROGRAM
 """
 
 import os
@@ -14,6 +14,7 @@ import tempfile
 import unittest
 
 import classic
+from lab import run as runs
 
 LIBDIR = PROGRAM = None
 SHOW_VERSION = """
@@ -96,40 +97,36 @@ class WatchedHarness(unittest.TestCase):
     """The check as classic.py wires it into the harness's Program."""
 
     def setUp(self):
-        import harness
-        self.harness = harness
         saved = dict(os.environ)
         self.addCleanup(lambda: (os.environ.clear(), os.environ.update(saved)))
-        methods = harness.Program.wait_window, harness.Program.close
+        methods = runs.Program.wait_window, runs.Program.close
         self.addCleanup(self.restore, methods)
         folder = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, folder)
         for name in ("LD_LIBRARY_PATH", "LD_DEBUG"):
             os.environ.pop(name, None)
         classic.record_loading(folder)
-        classic.watch(harness, LIBDIR, folder)
+        classic.watch(LIBDIR, folder)
 
     def restore(self, methods):
-        self.harness.Program.wait_window, self.harness.Program.close = methods
+        runs.Program.wait_window, runs.Program.close = methods
 
     def test_a_run_on_the_classic_library_ends_as_usual(self):
         classic.use_library_dir(LIBDIR)
-        status, out = self.harness.run(PROGRAM, "nosuchdriver")
+        status, out = runs.run(PROGRAM, "nosuchdriver")
         self.assertEqual(status, 1)
         self.assertIn("Error initializing SDL", out)
 
     def test_a_run_on_another_sdl_fails_when_closed(self):
         with self.assertRaisesRegex(AssertionError, "not only the classic SDL"):
-            self.harness.run(PROGRAM, "nosuchdriver")
+            runs.run(PROGRAM, "nosuchdriver")
 
 
 def main():
     global LIBDIR, PROGRAM
-    if len(sys.argv) < 3:
-        sys.exit("usage: %s LIBDIR PROGRAM [E2E_DIR]" % sys.argv[0])
+    if len(sys.argv) != 3:
+        sys.exit("usage: %s LIBDIR PROGRAM" % sys.argv[0])
     LIBDIR, PROGRAM = (os.path.abspath(a) for a in sys.argv[1:3])
-    here = os.path.dirname(os.path.abspath(__file__))
-    sys.path.insert(0, sys.argv[3] if len(sys.argv) > 3 else os.path.join(here, "..", "e2e"))
     unittest.main(argv=[sys.argv[0], "-v"])
 
 

@@ -9,8 +9,7 @@ leaves the field walks off for ever, so the picture only ever loses some.
 import harness
 
 
-class Fenced(harness.Untimed):
-    population = 20
+Fenced = harness.kind("moblings_fenced")
 
 
 globals().update(harness.groups(Fenced))

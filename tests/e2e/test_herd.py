@@ -8,8 +8,7 @@ in the field's projection; "moved: " once the window closes.
 import harness
 
 
-class Herd(harness.Timed):
-    population = 50
+Herd = harness.kind("moblings_herd")
 
 
 globals().update(harness.groups(Herd))

@@ -9,9 +9,7 @@ projection.
 import harness
 
 
-class Spin(harness.Untimed):
-    population = 20
-    drawn_turned = True
+Spin = harness.kind("moblings_spin")
 
 
 class TurnedEveryWay:

@@ -9,40 +9,15 @@ window closes, it reports where each one stands and how it is turned.
 import glob
 import itertools
 import os
-import re
 import time
 
 import harness
+from lab import pictures
 
-CREATURE_REPORT = re.compile(r"PosX is (-?\d+)\nPosY is (-?\d+)\nRotation value is (\S+)\n")
 FAKETIME = next(iter(sorted(glob.glob("/usr/lib/*/faketime/libfaketime.so.1"))), None)
 
 
-class Static(harness.Untimed):
-    population = 12
-    projection = harness.CENTRED
-    drawn_turned = True
-    moves = False
-
-    def check_end(self, text, failed=False):
-        self.report(text)  # written whether or not the window ever opened
-
-    def report(self, text):
-        """The creatures in a closing report, [(x, y, degrees)], once its
-        form has been checked."""
-        lines = text.splitlines(keepends=True)
-        self.assertEqual(len(lines), 3 * self.population, text)
-        creatures = []
-        for i in range(0, len(lines), 3):
-            m = CREATURE_REPORT.fullmatch("".join(lines[i:i + 3]))
-            self.assertIsNotNone(m, "creature %d: %r" % (i // 3, lines[i:i + 3]))
-            x, y, degrees = int(m[1]), int(m[2]), float(m[3])
-            self.assertEqual(("%d %d %g" % (x, y, degrees)).split(), list(m.groups()),
-                             "not written as an ostream writes ints and floats")
-            self.assertTrue(-400 <= x < 400 and -300 <= y < 300 and -180 <= degrees <= 180,
-                            m[0])
-            creatures.append((x, y, degrees))
-        return creatures
+Static = harness.kind("moblings")
 
 
 class DrawnWhereReported:
@@ -51,7 +26,7 @@ class DrawnWhereReported:
         img = p.screenshot()
         p.close_window()
         creatures = self.report(self.assertEndsNormally(p))
-        self.assertEqual(harness.misdrawn(img, creatures, self.projection), ([], []),
+        self.assertEqual(pictures.misdrawn(img, creatures, self.projection), ([], []),
                          "(creatures' pixels not drawn, blue where none is): %s" % creatures)
 
 

@@ -8,10 +8,10 @@
 import time
 
 import harness
+from lab import pictures
 
 
-class Reference(harness.Timed):
-    population = 5
+Reference = harness.kind("moblings_timed")
 
 
 globals().update(harness.groups(Reference))
@@ -26,7 +26,7 @@ class Keys(Reference, harness.ProgramTestCase):
         # Still animating, not stuck on the keys.
         before = p.screenshot()
         p.screenshot_when(lambda img: img.tobytes() != before.tobytes()
-                          and bool(harness.components(img)),
+                          and bool(pictures.components(img)),
                           "creatures moving after the key presses")
         p.close_window()
         self.assertEndsNormally(p)

@@ -8,8 +8,7 @@ and turning wherever they are, in the field's projection, drawn unturned.
 import harness
 
 
-class Wander(harness.Untimed):
-    population = 20
+Wander = harness.kind("moblings_wander")
 
 
 globals().update(harness.groups(Wander))

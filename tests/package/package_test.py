@@ -25,8 +25,7 @@ import unittest
 from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-import harness  # noqa: E402
+from lab import run as runs
 
 SOURCE = os.path.normpath(os.path.join(HERE, "..", ".."))
 PROGRAMS = ["moblings_timed", "moblings_herd", "moblings_fenced", "moblings_spin",
@@ -136,7 +135,7 @@ class Installed(Built):
                 page = run("man", "6", program, env=dict(os.environ, MANPAGER="cat",
                                                          MANWIDTH="80", LC_ALL="C.UTF-8"))
                 self.assertRegex(page.split("\n", 1)[0], r"^MOBLINGS\(6\)", program)
-            with harness.Program("/usr/games/moblings_timed") as p:
+            with runs.Program("/usr/games/moblings_timed") as p:
                 p.wait_window()
                 p.close_window()
                 self.assertEqual(p.wait(), (0, "moved: \n"))

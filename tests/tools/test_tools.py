@@ -26,6 +26,7 @@ from PIL import Image
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import harness  # noqa: E402
+from lab import pictures
 
 MARK = "MOBLINGS_TOOLS_TEST"
 DREW = re.compile(r"it drew (\d+) frames in [\d.]+ s from the first to the last: ([\d.]+) a second")
@@ -114,8 +115,8 @@ class ToolTest(unittest.TestCase):
 
     def assertShows(self, img, creatures, projection, what):
         img = img.convert("RGB")
-        self.assertEqual(harness.stray_pixels(img), [], what + ": not only black and blue")
-        self.assertEqual(harness.misdrawn(img, creatures, projection), ([], []),
+        self.assertEqual(pictures.stray_pixels(img), [], what + ": not only black and blue")
+        self.assertEqual(pictures.misdrawn(img, creatures, projection), ([], []),
                          what + ": (creatures' pixels not drawn, blue where none is)")
 
 
@@ -137,7 +138,7 @@ class Recording(ToolTest):
             self.assertTrue(step == 1 or rate / step >= 25, "fewer than 25 kept a second")
             for path in files:
                 with self.subTest(path):
-                    self.assertPlays(path, frames, rate, step, harness.CENTRED)
+                    self.assertPlays(path, frames, rate, step, pictures.CENTRED)
 
 
 class Static(ToolTest):
@@ -169,7 +170,7 @@ class Static(ToolTest):
             # Each creature stands where its path starts and ends, marked on the picture.
             picture = Image.open(stem + ".png").convert("RGB")
             for x, y, _ in creatures:
-                c, r = harness.CENTRED.to_image(x, y)
+                c, r = pictures.CENTRED.to_image(x, y)
                 self.assertNotEqual(picture.getpixel((int(c), int(r))), (0, 0, 0), (x, y))
 
     def test_recording_shows_the_reported_creatures(self):
@@ -178,7 +179,7 @@ class Static(ToolTest):
             done = self.tool("record.sh", build_path("moblings"), "1", path)
             drawn, rate, step = self.figures(done)
             self.assertPlays(path, [self.drawn(self.reported(done))] * drawn, rate, step,
-                             harness.CENTRED)
+                             pictures.CENTRED)
 
 
 class Timed(ToolTest):

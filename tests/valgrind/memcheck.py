@@ -21,8 +21,10 @@ import sys
 import tempfile
 import time
 
+from lab import pictures
+from lab import run as runs
+
 _HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(_HERE, "..", "e2e"))
 
 WINDOW_TIMEOUT = 120.0  # s: valgrind starts a program tens of times slower than usual
 EXIT_TIMEOUT = 300.0    # s: the leak check at exit scans the whole heap
@@ -170,19 +172,16 @@ def valgrind_command(valgrind, program, suppressions, logs):
 
 
 def has_frame(img):
-    import harness
-    return bool(harness.components(img))
+    return bool(pictures.components(img))
 
 
 def run(program, logs, suppressions, env, valgrind):
     """Runs the program under memcheck until its window is closed; returns its pid."""
-    import harness
     for old in glob.glob(os.path.join(logs, "memcheck.*")):
         os.remove(old)
     started = time.monotonic()
-    p = harness.Program(valgrind, args=valgrind_command(valgrind, program, suppressions,
-                                                        logs)[1:],
-                        env={"GALLIUM_DRIVER": "softpipe", **env})
+    p = runs.Program(valgrind, args=valgrind_command(valgrind, program, suppressions, logs)[1:],
+                     env={"GALLIUM_DRIVER": "softpipe", **env})
     # The window is the program's, not valgrind's.
     p.name = os.path.basename(program)
     try:

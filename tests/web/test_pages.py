@@ -23,15 +23,10 @@ from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path[:0] = [ROOT, os.path.join(ROOT, "tests", "e2e")]
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import harness  # noqa: E402
-import test_spin  # noqa: E402
-import test_static  # noqa: E402
-import test_timed  # noqa: E402
-from lab import web  # noqa: E402
+from lab import pictures, web  # noqa: E402
 
-KINDS = {"moblings_timed": test_timed.Reference, "moblings_spin": test_spin.Spin,
-         "moblings": test_static.Static}
 # The browser's rasteriser places a corner to a sixteenth of a pixel; Mesa's to 1/256.
 BROWSER_SLACK = 1 / 16
 
@@ -53,7 +48,7 @@ class PageTests(BrowserTest):
     def test_creatures_in_the_canvas_until_close(self):
         page = self.open()
         self.assertEqual(page.wait_started(), "running", page.output())
-        first = page.canvas_when(lambda img: bool(harness.components(img)), "creatures")
+        first = page.canvas_when(lambda img: bool(pictures.components(img)), "creatures")
         self.assertEqual(first.size, (800, 600), "one canvas pixel a window pixel")
         fits = self.look_at(first)
         for _ in range(30):
@@ -74,7 +69,7 @@ class PageTests(BrowserTest):
         end = out[len(self.start_lines):]
         self.check_end(end)
         if not self.moves:
-            self.assertEqual(harness.misdrawn(first, self.report(end), self.projection,
+            self.assertEqual(pictures.misdrawn(first, self.report(end), self.projection,
                                               BROWSER_SLACK), ([], []),
                              "(creatures' pixels not drawn, blue where none is)")
 
@@ -132,7 +127,7 @@ class IndexTests(BrowserTest):
             page = Image.open(os.path.join(folder, "web-page.png")).convert("RGB")
         self.assertEqual(index.size[0], 860)
         # The running program's creatures, at one pixel a window pixel.
-        shown = [c for c in harness.components(page) if c.pixels >= harness.CREATURE_PIXELS[0]]
+        shown = [c for c in pictures.components(page) if c.pixels >= pictures.CREATURE_PIXELS[0]]
         self.assertGreaterEqual(len(shown), 10, shown)
 
 
@@ -141,7 +136,7 @@ def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     SITE, PROGRAM = os.path.abspath(sys.argv[1]), sys.argv[2]
-    kind = KINDS.get(PROGRAM, harness.Creatures)
+    kind = harness.kind(PROGRAM)
     for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests)):
         globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
     unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])

@@ -1,0 +1,189 @@
+# SPDX-License-Identifier: MIT
+"""What a program drew, read from outside: every OpenGL call of a run as apitrace traces
+it, and the frames it showed as the preloaded frame counter (bench/swapcount.c) counts
+and times them.
+
+A traced run gives the creatures of every frame exactly as the program handed them to
+OpenGL, the projection it drew with, and how fast it drew.
+"""
+
+import glob
+import os
+import pickle
+import subprocess
+import time
+from collections import namedtuple
+
+from lab.pictures import Projection
+from lab.run import Program
+
+APITRACE = "/usr/bin/apitrace"
+END_FRAME = 1 << 5  # apitrace's flag on the call that ends a frame (glXSwapBuffers)
+
+
+class Failure(Exception):
+    """What went wrong, in words for whoever ran the tool."""
+
+
+# -- the frame counter ------------------------------------------------------------------
+
+# One line of the counter's file.
+Record = namedtuple("Record",
+                    "pid swaps start_ns first_ns last_ns end_ns cpu_first_ns cpu_last_ns")
+
+
+def parse_records(text):
+    """The counter's lines, by pid. A line that does not parse is an error: the file
+    has nothing in it but what the counter wrote."""
+    records = {}
+    for number, line in enumerate(text.splitlines(), 1):
+        words = line.split()
+        if not words:
+            continue
+        try:
+            if words[0] != "swapcount":
+                raise ValueError("not a counter line")
+            fields = dict(w.split("=", 1) for w in words[1:])
+            record = Record(*(int(fields[f]) for f in Record._fields))
+        except (ValueError, KeyError, TypeError) as e:
+            raise ValueError("line %d of the frame counter's file: %r (%s)"
+                             % (number, line, e)) from None
+        records[record.pid] = record
+    return records
+
+
+def record_for(text, pid):
+    """The line of the process `pid`: a helper process that inherited the counter
+    writes a line of its own."""
+    records = parse_records(text)
+    if pid not in records:
+        raise ValueError("the frame counter wrote nothing for process %d (lines for %s)"
+                         % (pid, sorted(records) or "none"))
+    return records[pid]
+
+
+def preload(env, *libraries):
+    """`env` with `libraries` preloaded after whatever it or ours preloads already."""
+    before = env.get("LD_PRELOAD") or os.environ.get("LD_PRELOAD", "")
+    return {**env, "LD_PRELOAD": " ".join(before.split() + list(libraries))}
+
+
+# -- apitrace ---------------------------------------------------------------------------
+
+class _Calls(pickle.Unpickler):
+    """apitrace pickle's stream of calls, (number, name, [(argument, value)], result,
+    flags). Unlike apitrace dump's text, it keeps every float exactly."""
+
+    def find_class(self, module, name):
+        if (module, name) == ("unpickle", "Pointer"):
+            return int  # an address: nothing here reads it
+        raise pickle.UnpicklingError("unexpected %s.%s in apitrace's pickle" % (module, name))
+
+
+def read_trace(trace):
+    """The program's own frames in the trace: (frames, the calls that end them, glOrtho's
+    arguments). A frame is a list of [x, y, rotation or None], one for each creature.
+
+    SDL may show a frame of its own when it opens the window; the program's frames are
+    those from the one in which it sets its projection on. A creature is the place of one
+    glTranslatef, turned by the glRotatef that may follow before its shape is begun."""
+    proc = subprocess.Popen([APITRACE, "pickle", trace], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+    frames, ends, ortho, creatures, placing = [], [], None, [], False
+    try:
+        calls = _Calls(proc.stdout)
+        while True:
+            try:
+                no, name, args, _, flags = calls.load()
+            except EOFError:
+                break
+            if name == "glTranslatef":
+                creatures.append([args[0][1], args[1][1], None])
+                placing = True
+            elif name == "glRotatef" and placing:
+                creatures[-1][2] = args[0][1]
+            elif name == "glBegin":
+                placing = False
+            elif name == "glOrtho" and ortho is None:
+                ortho = [value for _, value in args]
+            if flags & END_FRAME:
+                if ortho is not None:
+                    frames.append(creatures)
+                    ends.append(no)
+                creatures, placing = [], False
+    finally:
+        proc.stdout.close()
+        err = proc.stderr.read().decode(errors="replace")
+        proc.wait()
+    if proc.returncode != 0:
+        raise Failure("apitrace pickle could not read the trace: " + err.strip())
+    return frames, ends, ortho
+
+
+# -- a traced run -----------------------------------------------------------------------
+
+Run = namedtuple("Run", "frames ends projection window rate seconds output trace")
+Run.__doc__ = """One traced run: the program's frames in drawing order (see read_trace),
+the trace's calls that end them, the projection it drew with, its window's size, its
+frame rate and the seconds from its first frame to its last, what it wrote, and the
+trace file."""
+
+
+def _tracer():
+    found = sorted(glob.glob("/usr/lib/*/apitrace/wrappers/glxtrace.so"))
+    if not found:
+        raise Failure("apitrace's tracer glxtrace.so not found: install Debian's apitrace")
+    return found[0]
+
+
+def traced_run(program, seconds, display, folder, swapcount, env=None, say=lambda what: None):
+    """Runs `program` for `seconds` after its window shows, in the X server `display`,
+    traced by apitrace with the frame counter `swapcount` preloaded, closes its window as
+    a user would, and reads what it drew. Its trace and counts are kept in `folder`."""
+    if not os.path.exists(swapcount):
+        raise Failure("no frame counter at %s: build the benchmarks' swapcount "
+                      "(scripts/build.sh builds it)" % swapcount)
+    trace = os.path.join(folder, "run.trace")
+    counts = os.path.join(folder, "swaps")
+    env = preload(dict(env or {}, TRACE_FILE=trace, SWAPCOUNT_FILE=counts), _tracer(),
+                  os.path.abspath(swapcount))
+    name = os.path.basename(program)
+    say("running %s in a private X server (%s), traced by apitrace" % (name, display))
+    with Program(program, display=display, env=env) as p:
+        try:
+            p.wait_window()
+        except AssertionError as e:
+            raise Failure("%s did not open its window: %s" % (name, e))
+        window = p.window_size()
+        say("its window is open; running it for %g s" % seconds)
+        time.sleep(seconds)
+        p.close_window()
+        try:
+            status, out = p.wait()
+        except AssertionError as e:
+            raise Failure("%s did not end when its window was closed: %s" % (name, e))
+        if status != 0:
+            raise Failure("%s ended with status %s\n%s" % (name, status, p.describe()))
+        pid = p.proc.pid
+    say("closed its window; it ended normally")
+    try:
+        with open(counts) as f:
+            record = record_for(f.read(), pid)
+    except (OSError, ValueError) as e:
+        raise Failure("no frame counts for %s: %s" % (name, e))
+    say("reading the trace")
+    frames, ends, ortho = read_trace(trace)
+    if len(frames) != record.swaps:
+        raise Failure("the trace holds %d of the program's frames, but it showed %d"
+                      % (len(frames), record.swaps))
+    if record.swaps < 2:
+        raise Failure("the program showed %d frames: too few to tell its speed" % record.swaps)
+    # The trace keeps no times of its own; the frame counter noted when the first and the
+    # last frame were shown.
+    span = (record.last_ns - record.first_ns) / 1e9
+    rate = (record.swaps - 1) / span
+    say("it drew %d frames in %.3f s from the first to the last: %.3f a second"
+        % (record.swaps, span, rate))
+    left, right, bottom, top = ortho[:4]
+    return Run(frames, ends, Projection(left, right, bottom, top, *window), window, rate, span,
+               out, trace)
