@@ -3,8 +3,9 @@
 # Installs what is missing, builds a Release build into build-bench and runs every
 # benchmark: the simulation's cost per creature beside its floor, without and with
 # link-time optimisation, then each program's frame rate, start-up time and peak memory
-# beside the limit of SDL and OpenGL on this machine, and in a web browser each program's
-# download and frame rate beside an empty page's (the site built by scripts/web.sh).
+# beside its limit, the least SDL and OpenGL on this machine need to draw what it draws,
+# and in a web browser each program's download and frame rate beside an empty page's (the
+# site built by scripts/web.sh).
 # Prints the tables and keeps them in build-bench/bench-report.txt. Nothing fails on a
 # slow machine: figures are reported.
 #
