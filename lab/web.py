@@ -120,6 +120,12 @@ class Page:
         return wait_for(what, lambda: (lambda img: img if accept(img) else None)(self.canvas()),
                         timeout)
 
+    def type_into_canvas(self, keys):
+        """Clicks the canvas, which gives it the focus, and types `keys` (selenium's
+        names, e.g. Keys.ESCAPE, or text) into it."""
+        from selenium.webdriver.common.action_chains import ActionChains
+        ActionChains(self.browser).click(self._element("canvas")).send_keys(*keys).perform()
+
     def close(self):
         """Presses Close, as a user would."""
         self._element("close").click()

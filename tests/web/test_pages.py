@@ -20,6 +20,7 @@ import unittest
 import urllib.request
 
 from PIL import Image
+from selenium.webdriver.common.keys import Keys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -56,6 +57,9 @@ class PageTests(BrowserTest):
                 break
             fits += self.look_at(page.canvas())
         self.assertShapesFit(fits)
+        # Clicks and keys, Escape too, are the program's to drain and ignore.
+        page.type_into_canvas([Keys.ESCAPE, "q", Keys.SPACE, Keys.ENTER])
+        self.assertEqual(page.status(), "running")
         if self.moves:
             page.canvas_when(lambda img: img.tobytes() != first.tobytes(), "any movement", 10)
         else:
