@@ -18,10 +18,11 @@ CUES = ("random move cue was less that 0.5", "random move cue was greater than 0
 
 
 class Description(namedtuple("Description",
-                             "name population timed moves drawn_turned centred cues",
-                             defaults=(False,))):
-    """timed: steps of speed x heading x frame time, strays steered home, "moved: " at
-    the end; otherwise a step a frame and "spawning!" for every creature made. centred:
+                             "name population timed moves drawn_turned centred cues speed",
+                             defaults=(False, None))):
+    """timed: steps of speed x heading x frame time (speed in world units a millisecond),
+    strays steered home, "moved: " at the end; otherwise a step a frame and "spawning!"
+    for every creature made. centred:
     the start area and the projection centred on the origin. cues: a line for every turn
     test, one of CUES. A program that does not move writes every creature when its run
     ends."""
@@ -93,8 +94,10 @@ class Description(namedtuple("Description",
 
 
 PROGRAMS = {d.name: d for d in (
-    Description("moblings_timed", 5, timed=True, moves=True, drawn_turned=False, centred=False),
-    Description("moblings_herd", 50, timed=True, moves=True, drawn_turned=False, centred=False),
+    Description("moblings_timed", 5, timed=True, moves=True, drawn_turned=False, centred=False,
+                speed=0.5),
+    Description("moblings_herd", 50, timed=True, moves=True, drawn_turned=False, centred=False,
+                speed=0.1),
     Description("moblings_fenced", 20, timed=False, moves=True, drawn_turned=False,
                 centred=False),
     Description("moblings_spin", 20, timed=False, moves=True, drawn_turned=True, centred=False),

@@ -11,6 +11,7 @@ exit status collected.
         status, out = p.wait()
 """
 
+import glob
 import os
 import select
 import signal
@@ -26,6 +27,16 @@ from lab.xserver import private_display
 
 WINDOW_TIMEOUT = 20.0   # s: how long a program may take to show its window
 EXIT_TIMEOUT = 20.0     # s: how long it may take to end once told to
+# Debian's faketime, which stops a program's wall clock where its seed is read.
+FAKETIME = next(iter(sorted(glob.glob("/usr/lib/*/faketime/libfaketime.so.1"))), None)
+
+
+def pinned_clock(second):
+    """What a program's environment needs for time(0) to read the Unix second `second`,
+    however slowly it starts: its wall clock stopped there (given as a number, so that no
+    time zone comes between), its monotonic clock, SDL's frame clock, left running."""
+    return {"LD_PRELOAD": " ".join(filter(None, [os.environ.get("LD_PRELOAD"), FAKETIME])),
+            "FAKETIME": str(second), "FAKETIME_FMT": "%s", "FAKETIME_DONT_FAKE_MONOTONIC": "1"}
 
 
 def _default_signals():

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev libegl-mesa0
           libgtest-dev xvfb xauth python3-xlib python3-pil faketime clang-tidy cppcheck binutils
           desktop-file-utils libbenchmark-dev valgrind libc6-dbg lintian librsvg2-bin
-          apitrace imagemagick webp gifsicle)
+          apitrace imagemagick webp gifsicle python3-matplotlib)
 case "${1:-}" in
     "") ;;
     --web) packages+=(emscripten chromium chromium-driver python3-selenium) ;;

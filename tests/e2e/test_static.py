@@ -6,15 +6,14 @@ window closes, it reports where each one stands and how it is turned.
     /usr/bin/python3 test_static.py path/to/moblings [TestClass]
 """
 
-import glob
 import itertools
 import os
 import time
 
 import harness
+from lab.run import FAKETIME, pinned_clock
 from lab import pictures
 
-FAKETIME = next(iter(sorted(glob.glob("/usr/lib/*/faketime/libfaketime.so.1"))), None)
 
 
 Static = harness.kind("moblings")
@@ -37,13 +36,12 @@ class Seeding(Static, harness.ProgramTestCase):
     """The creatures are drawn from a random sequence seeded with the second
     the program starts in."""
 
-    def run_at(self, when):
-        """A run with the wall clock stopped at `when` (stopped, so that
-        however slowly the program starts it reads that second; the monotonic
+    def run_at(self, second):
+        """A run with the wall clock stopped at the Unix second `second` (stopped, so
+        that however slowly the program starts it reads that second; the monotonic
         clock runs on for SDL): (the creatures, the picture)."""
         self.assertIsNotNone(FAKETIME, "libfaketime not found (Debian package faketime)")
-        env = {"FAKETIME": when, "FAKETIME_DONT_FAKE_MONOTONIC": "1",
-               "LD_PRELOAD": " ".join(filter(None, [os.environ.get("LD_PRELOAD"), FAKETIME]))}
+        env = pinned_clock(second)
         if "ASAN_OPTIONS" in os.environ:
             # LeakSanitizer's symbolizer aborts in a futex under libfaketime;
             # the leak check itself still runs, naming modules but not functions.
@@ -55,16 +53,16 @@ class Seeding(Static, harness.ProgramTestCase):
 
     def test_same_second_same_creatures(self):
         started = time.monotonic()
-        first = self.run_at("2026-01-01 00:00:00")
+        first = self.run_at(1767225600)
         # Over a second later, so that an unpinned clock would give another seed.
         time.sleep(max(0.0, started + 1.1 - time.monotonic()))
-        creatures, picture = self.run_at("2026-01-01 00:00:00")
+        creatures, picture = self.run_at(1767225600)
         self.assertEqual(creatures, first[0])
         self.assertTrue(picture == first[1], "the same creatures drawn differently")
 
     def test_other_seconds_other_creatures(self):
         reports = [self.run_at(when)[0] for when in
-                   ("2026-01-01 00:00:00", "2026-01-01 00:00:01", "2031-07-15 12:34:56")]
+                   (1767225600, 1767225601, 1942317296)]
         for a, b in itertools.combinations(reports, 2):
             self.assertNotEqual(a, b)
 

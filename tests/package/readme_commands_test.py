@@ -3,8 +3,8 @@
 scripts/run.sh must print the reference program's output and save a picture with its
 creatures in it, scripts/pictures.sh must save a recording and a trails picture of
 each program (here of one that moves and of the still one, as the same loop makes them
-for all seven), the quick loop of scripts/test.sh must pass, and the long soak must pass
-at a size of seconds.
+for all seven), the experiments' plots must be made (at a small size), the quick loop of
+scripts/test.sh must pass, and the long soak must pass at a size of seconds.
 
     /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
 """
@@ -58,6 +58,14 @@ class ReadmeCommands(unittest.TestCase):
                     trails = Image.open(os.path.join(folder, program + "-trails.png"))
                     self.assertEqual(trails.size[0], 800)
 
+
+    def test_the_experiments_pictures_at_a_small_size(self):
+        with tempfile.TemporaryDirectory() as folder:
+            done = self.run_script("env", "EXPERIMENT_RUNS=2", "EXPERIMENT_SECONDS=1",
+                                   "scripts/experiments-pictures.sh", folder)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual(sorted(os.listdir(folder)), ["experiment-%s.png" % name
+                                                          for name in ("fenced", "herd", "solo")])
 
     def test_the_quick_loop(self):
         done = self.run_script("scripts/test.sh", "--quick")

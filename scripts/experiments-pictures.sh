@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Remakes the README's experiment plots: experiment-fenced.png, experiment-herd.png and
+# experiment-solo.png in docs/pictures/ (or the folder given), with their tables beside
+# them in out/. Every experiment starts at the same fixed second, so its runs are the
+# same every time it is made: frame for frame in the untimed programs, the same start and
+# the same random draws in the timed moblings_herd.
+#
+#   scripts/experiments-pictures.sh [FOLDER]
+#
+# MOBLINGS_BUILD_DIR names another build folder (default: build); EXPERIMENT_RUNS and
+# EXPERIMENT_SECONDS, when set, make every experiment that size (a quick look).
+set -euo pipefail
+if [ $# -gt 1 ]; then
+    grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
+    exit 2
+fi
+cd "$(dirname "$0")/.."
+pictures=${1:-docs/pictures}
+seed=1767225600 # 2026-01-01 00:00:00 UTC
+mkdir -p "$pictures" out
+# What each answers: how many creatures walk out for good, whether the herd stays near the
+# centre, how far the lone creature gets from its start.
+for experiment in "fenced moblings_fenced 8 10" "herd moblings_herd 8 20" \
+    "solo moblings_solo 8 10"; do
+    read -r name program runs seconds <<<"$experiment"
+    runs=${EXPERIMENT_RUNS:-$runs}
+    seconds=${EXPERIMENT_SECONDS:-$seconds}
+    scripts/experiment.sh --seed "$seed" "$program" "$runs" "$seconds" "out/experiment-$name"
+    cp "out/experiment-$name.png" "$pictures/experiment-$name.png"
+done
