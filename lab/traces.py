@@ -10,7 +10,10 @@ OpenGL, the projection it drew with, and how fast it drew.
 import glob
 import os
 import pickle
+import shutil
+import signal
 import subprocess
+import sys
 import time
 from collections import namedtuple
 
@@ -23,6 +26,35 @@ END_FRAME = 1 << 5  # apitrace's flag on the call that ends a frame (glXSwapBuff
 
 class Failure(Exception):
     """What went wrong, in words for whoever ran the tool."""
+
+
+def require(tools=()):
+    """Fails with what to install where apitrace, Xvfb or one of `tools`, [(path, Debian
+    package)], is missing."""
+    for path, package in [(APITRACE, "apitrace"), (shutil.which("Xvfb"), "xvfb"), *tools]:
+        if not path or not os.path.exists(path):
+            raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"
+                          % (path or "Xvfb", package))
+
+
+def command(work, say):
+    """Runs work(), the whole of a tool's command, and returns its exit status: a signal
+    unwinds like an error, so that nothing is left running, and a failure is said in words
+    rather than shown as a traceback."""
+    for signum in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, lambda signum, _: sys.exit(128 + signum))
+    try:
+        work()
+    except Failure as e:
+        say("error: %s" % e)
+        return 1
+    except subprocess.TimeoutExpired as e:
+        say("error: %s took too long" % e.cmd[0])
+        return 1
+    except KeyboardInterrupt:
+        say("interrupted")
+        return 130
+    return 0
 
 
 # -- the frame counter ------------------------------------------------------------------

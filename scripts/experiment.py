@@ -27,9 +27,6 @@ import csv
 import importlib.util
 import math
 import os
-import shutil
-import signal
-import subprocess
 import sys
 import tempfile
 import threading
@@ -41,7 +38,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
-from lab.traces import APITRACE, Failure, traced_run  # noqa: E402
+from lab.traces import Failure, command, require, traced_run  # noqa: E402
 from lab.xserver import XServer  # noqa: E402
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
@@ -289,11 +286,7 @@ def plot(results, description, seconds, file):
 # -- the command ------------------------------------------------------------------------
 
 def check_tools():
-    for path, package in ((APITRACE, "apitrace"), (shutil.which("Xvfb"), "xvfb"),
-                          (FAKETIME, "faketime")):
-        if not path or not os.path.exists(path):
-            raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"
-                          % (path or "Xvfb", package))
+    require([(FAKETIME, "faketime")])
     for module in ("matplotlib", "numpy"):
         if importlib.util.find_spec(module) is None:
             raise Failure("Python's %s not found: install Debian's python3-matplotlib "
@@ -310,10 +303,8 @@ def main():
     parser.add_argument("stem")
     args = parser.parse_args()
     program = args.program if "/" in args.program else os.path.join(args.build, args.program)
-    # A signal must unwind like an error does, so that nothing is left running.
-    for signum in (signal.SIGTERM, signal.SIGHUP):
-        signal.signal(signum, lambda signum, _: sys.exit(128 + signum))
-    try:
+
+    def work():
         if not os.access(program, os.X_OK) or os.path.isdir(program):
             raise Failure("not a program: %s" % program)
         try:
@@ -341,16 +332,8 @@ def main():
         plot(results, description, args.seconds, args.stem + ".png")
         say("run i's seed is %d + i - 1; to repeat run i alone: "
             "scripts/experiment.sh --seed SEED %s 1 %g" % (first, args.program, args.seconds))
-    except Failure as e:
-        say("error: %s" % e)
-        return 1
-    except subprocess.TimeoutExpired as e:
-        say("error: %s took too long" % e.cmd[0])
-        return 1
-    except KeyboardInterrupt:
-        say("interrupted")
-        return 130
-    return 0
+
+    return command(work, say)
 
 
 if __name__ == "__main__":

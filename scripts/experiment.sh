@@ -26,15 +26,6 @@ if [ $# -lt 1 ] || [ $# -gt 4 ] || [ "${1#-}" != "$1" ]; then
     exit 2
 fi
 program=$1
-build=${MOBLINGS_BUILD_DIR:-build}
-case $build in /*) ;; *) build=$root/$build ;; esac
-"$root/scripts/install-deps.sh"
-case $program in
-*/*) ;;
-*)
-    echo "building $program in $build" >&2
-    "$root/scripts/build.sh" "$build" >/dev/null
-    ;;
-esac
+build=$("$root/scripts/prepare.sh" "$program")
 exec /usr/bin/python3 "$root/scripts/experiment.py" --build "$build" "${seed[@]}" \
     "$program" "${2:-8}" "${3:-5}" "${4:-out/$(basename "$program")-experiment}"

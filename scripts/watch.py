@@ -21,9 +21,6 @@ error. It leaves nothing running, and no half-written file when it fails.
 
 import argparse
 import os
-import shutil
-import signal
-import subprocess
 import sys
 import tempfile
 
@@ -31,7 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
-from lab.traces import APITRACE, Failure, traced_run  # noqa: E402
+from lab.traces import Failure, command, require, traced_run  # noqa: E402
 from lab.xserver import XServer  # noqa: E402
 
 TOOL = "watch"
@@ -45,11 +42,7 @@ def check_outputs(args):
     for file in args.record:
         if os.path.splitext(file)[1].lower() not in record.FORMATS:
             raise Failure("%s: an animation is a .webp or a .gif" % file)
-    needed = [(APITRACE, "apitrace"), (shutil.which("Xvfb"), "xvfb")] + record.tools(args.record)
-    for path, package in needed:
-        if not path or not os.access(path, os.X_OK):
-            raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"
-                          % (path or "Xvfb", package))
+    require(record.tools(args.record))
     for file in args.record + [f for f in (args.csv, args.trails) if f]:
         os.makedirs(os.path.dirname(os.path.abspath(file)), exist_ok=True)
 
@@ -66,10 +59,8 @@ def main():
     args = parser.parse_args()
     TOOL = "record" if not (args.csv or args.trails) else "trails" if not args.record else "watch"
     program = args.program if "/" in args.program else os.path.join(args.build, args.program)
-    # A signal must unwind like an error does, so that nothing is left running.
-    for signum in (signal.SIGTERM, signal.SIGHUP):
-        signal.signal(signum, lambda signum, _: sys.exit(128 + signum))
-    try:
+
+    def work():
         if not (args.record or args.csv or args.trails):
             raise Failure("nothing to write: give --record, --csv or --trails")
         if not os.access(program, os.X_OK) or os.path.isdir(program):
@@ -93,16 +84,8 @@ def main():
                 trails.write_csv(run, args.csv, say)
             if args.trails:
                 trails.draw_trails(run, args.trails, say)
-    except Failure as e:
-        say("error: %s" % e)
-        return 1
-    except subprocess.TimeoutExpired as e:
-        say("error: %s took too long" % e.cmd[0])
-        return 1
-    except KeyboardInterrupt:
-        say("interrupted")
-        return 130
-    return 0
+
+    return command(work, say)
 
 
 if __name__ == "__main__":

@@ -14,15 +14,5 @@ if [ $# -lt 3 ]; then
     grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
     exit 2
 fi
-program=$1
-build=${MOBLINGS_BUILD_DIR:-build}
-case $build in /*) ;; *) build=$root/$build ;; esac
-"$root/scripts/install-deps.sh"
-case $program in
-*/*) ;;
-*)
-    echo "building $program in $build" >&2
-    "$root/scripts/build.sh" "$build" >/dev/null
-    ;;
-esac
+build=$("$root/scripts/prepare.sh" "$1")
 exec /usr/bin/python3 "$root/scripts/watch.py" --build "$build" "$@"

@@ -122,11 +122,7 @@ class Failures(ExperimentTest):
 
     def test_a_program_that_cannot_start(self):
         with tempfile.TemporaryDirectory() as folder:
-            program = os.path.join(folder, "moblings_fenced")
-            with open(program, "w") as f:
-                f.write("#!/bin/sh\necho 'error setting video mode'\n"
-                        "echo 'Error initializing SDL'\nexit 1\n")
-            os.chmod(program, 0o755)
+            program = test_tools.windowless(folder, "moblings_fenced")
             done = self.tool("experiment.sh", program, "3", "1", os.path.join(folder, "out"))
             self.assertEqual(done.returncode, 1, done.stderr)
             self.assertRegex(done.stderr, r"error: run \d \(seed \d+\): moblings_fenced did "

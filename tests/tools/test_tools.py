@@ -212,16 +212,23 @@ class Timed(ToolTest):
         self.assertGreater(checked, 0, "no creature was ever outside the field")
 
 
+def windowless(folder, name):
+    """A stand-in program in `folder` that cannot open its window, and says so as a
+    moblings program does."""
+    program = os.path.join(folder, name)
+    with open(program, "w") as f:
+        f.write("#!/bin/sh\necho 'error setting video mode'\necho 'Error initializing SDL'\n"
+                "exit 1\n")
+    os.chmod(program, 0o755)
+    return program
+
+
 class Failures(ToolTest):
     """A program that cannot open its window, as a moblings program says so."""
 
     def test_each_tool_fails_cleanly(self):
         with tempfile.TemporaryDirectory() as folder:
-            program = os.path.join(folder, "moblings_windowless")
-            with open(program, "w") as f:
-                f.write("#!/bin/sh\necho 'error setting video mode'\n"
-                        "echo 'Error initializing SDL'\nexit 1\n")
-            os.chmod(program, 0o755)
+            program = windowless(folder, "moblings_windowless")
             for script, stem, outputs in (("record.sh", "run.gif", ["run.gif"]),
                                           ("trails.sh", "run", ["run.csv", "run.png"])):
                 with self.subTest(script):
