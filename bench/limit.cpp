@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The fastest an SDL 1.2 OpenGL program can show the frames a program of ours must show:
 // the programs' window, opened by the programs' own setup, then every frame drawn as
-// renderer.cpp draws it, the same number of shapes in the same projection, turned or not,
-// until the window is closed. The shapes stand still at fixed places: no movement rules,
-// no random draws, no frame clock. What a program costs beyond this is ours to spend.
+// renderer.cpp draws it, each shape by its own Draw_Mobling, the same number of shapes in the same
+// projection, turned or not, until the window is closed. The shapes stand still at fixed places: no
+// movement rules, no random draws, no frame clock. What a program costs beyond this is ours to
+// spend.
 //
 //     limit [SHAPES [turned] [centred]]
 //
 // Without shapes it only clears and swaps, the limit of SDL and OpenGL themselves.
+#include "renderer.h"
 #include "setup.h"
 
 #include "SDL.h"
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     setup SetUp;
+    renderer Rend;
     if (SetUp.SDL_Setup() != 0) {
         return 1;
     }
@@ -64,13 +67,7 @@ int main(int argc, char** argv) {
             if (turned) {
                 glRotatef(static_cast<float>((i + 0.5) * 360 / count), 0, 0, 1);
             }
-            glBegin(GL_QUADS);
-            glColor3f(0, 0, 1);
-            glVertex2f(-3, -3);
-            glVertex2f(-3, 3);
-            glVertex2f(4, 4);
-            glVertex2f(3, -3);
-            glEnd();
+            Rend.Draw_Mobling();
             glPopMatrix();
         }
         glFlush();

@@ -19,6 +19,7 @@ from collections import namedtuple
 
 from lab.pictures import Projection
 from lab.run import Program
+from lab.xserver import XServer
 
 APITRACE = "/usr/bin/apitrace"
 END_FRAME = 1 << 5  # apitrace's flag on the call that ends a frame (glXSwapBuffers)
@@ -35,6 +36,14 @@ def require(tools=()):
         if not path or not os.path.exists(path):
             raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"
                           % (path or "Xvfb", package))
+
+
+def x_server():
+    """A private X server for a tool's runs (lab.xserver); a Failure where none starts."""
+    try:
+        return XServer()
+    except RuntimeError as e:
+        raise Failure("no virtual X server: %s" % e)
 
 
 def command(work, say):

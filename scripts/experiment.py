@@ -38,8 +38,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
-from lab.traces import Failure, command, require, traced_run  # noqa: E402
-from lab.xserver import XServer  # noqa: E402
+from lab.traces import Failure, command, require, traced_run, x_server  # noqa: E402
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
 HEADER = ["run", "seed", "frame", "inside", "outside", "mean_distance", "mean_from_start",
@@ -115,11 +114,7 @@ class Experiment:
             self.started[run] = time.monotonic()
         d = self.description
         with tempfile.TemporaryDirectory(prefix="moblings-experiment-") as folder:
-            try:
-                server = XServer()
-            except RuntimeError as e:
-                raise Failure("no virtual X server: %s" % e)
-            with server:
+            with x_server() as server:
                 with self.lock:
                     self.servers.add(server)
                     if self.given_up:

@@ -28,8 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
-from lab.traces import Failure, command, require, traced_run  # noqa: E402
-from lab.xserver import XServer  # noqa: E402
+from lab.traces import Failure, command, require, traced_run, x_server  # noqa: E402
 
 TOOL = "watch"
 
@@ -69,11 +68,7 @@ def main():
             raise Failure("SECONDS must be more than 0")
         check_outputs(args)
         with tempfile.TemporaryDirectory(prefix="moblings-watch-") as folder:
-            try:
-                server = XServer()
-            except RuntimeError as e:
-                raise Failure("no virtual X server: %s" % e)
-            with server:
+            with x_server() as server:
                 run = traced_run(program, args.seconds, server.display, folder,
                                  os.path.join(args.build, "bench", "libswapcount.so"), say=say)
                 sys.stdout.write(run.output)
