@@ -106,9 +106,10 @@ class Page:
 
     def wait_started(self):
         """Waits until the program runs, or has already ended; returns the status."""
-        return wait_for("start of %s" % self.program,
-                        lambda: self.status() if self.status() not in ("", "loading") else None,
-                        LOAD_TIMEOUT)
+        def started():
+            status = self.status()
+            return status if status not in ("", "loading") else None
+        return wait_for("start of %s" % self.program, started, LOAD_TIMEOUT)
 
     def canvas(self):
         """The canvas as it is on the screen, as an RGB image."""
@@ -117,8 +118,10 @@ class Page:
 
     def canvas_when(self, accept, what, timeout=LOAD_TIMEOUT):
         """The first picture of the canvas that accept(image) takes."""
-        return wait_for(what, lambda: (lambda img: img if accept(img) else None)(self.canvas()),
-                        timeout)
+        def accepted():
+            img = self.canvas()
+            return img if accept(img) else None
+        return wait_for(what, accepted, timeout)
 
     def type_into_canvas(self, keys):
         """Clicks the canvas, which gives it the focus, and types `keys` (selenium's
@@ -136,10 +139,6 @@ class Page:
                         lambda: self.status() if self.status().startswith("ended") else None,
                         timeout)
         return int(text.rsplit(" ", 1)[1]), self.output()
-
-    def screenshot(self):
-        """The whole page as the browser shows it, as PNG bytes."""
-        return self.browser.get_screenshot_as_png()
 
 
 # The program whose page is shown: its creatures and its lines on standard output.
