@@ -3,7 +3,7 @@
 scripts/experiment.sh.
 
     /usr/bin/python3 scripts/experiment.py --build DIR [--seed SECOND]
-        PROGRAM RUNS SECONDS STEM
+        [--vary SETTING=V1,V2,...] [--check] PROGRAM RUNS SECONDS STEM
 
 Runs PROGRAM (a name in the build folder DIR, or a path) RUNS times for SECONDS each,
 each in a private virtual X server and traced as scripts/trails.sh traces it, as many
@@ -16,6 +16,15 @@ seeds it with that second; its frame clock runs on. It writes
             positions as the program handed them to OpenGL
   STEM.png  each measure against the frame (the timed programs: the seconds of their
             own frame clock), each run a thin line, the median of the runs a bold one
+
+A sweep (--vary) first builds, for each value, a variant of PROGRAM with that setting
+changed (scripts/variants.py), in DIR/sweep/PROGRAM-SETTING-VALUE/, then runs every
+variant RUNS times, run i of each at the same second. STEM.csv then has the setting as its
+first column; STEM.png shows each value's median and interquartile range in a colour of
+its own; STEM-summary.csv (SETTING,measure,frame or seconds,runs,lower_quartile,median,
+upper_quartile) holds them at the last frame (timed programs: the last moment of their
+frame clock) that every run of every value reached, so that all values are compared at
+the same point. --check only checks the arguments, before anything is built.
 
 What this script is doing goes to standard error. It leaves nothing running, and no
 half-written file when it fails.
@@ -36,6 +45,7 @@ from collections import namedtuple
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
+import variants  # noqa: E402
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
 from lab.traces import Failure, command, require, traced_run, x_server  # noqa: E402
@@ -45,6 +55,7 @@ HEADER = ["run", "seed", "frame", "inside", "outside", "mean_distance", "mean_fr
           "mean_step"]
 PROGRESS_EVERY = 10.0      # s: the longest silence while runs go on
 GUESS = 3.0                # s: what a run takes beyond its SECONDS, until one has ended
+BUILD_GUESS = 40.0         # s: what building a variant takes, until one is built
 
 
 def say(what):
@@ -90,29 +101,34 @@ def frame_clock(rows, speed):
 
 # -- the runs ---------------------------------------------------------------------------
 
-Result = namedtuple("Result", "run seed rows seconds")
+Job = namedtuple("Job", "group run seed program description label")
+Job.__doc__ = """A run to make: of the value numbered `group` of a sweep (0 for a plain
+experiment), the program to run, its description and how the run is named."""
+Result = namedtuple("Result", "group run seed rows seconds")
+
+
+def runs_take(runs, workers, each):
+    return math.ceil(runs / workers) * each
 
 
 class Experiment:
     """The runs, side by side in a pool of threads, each in an X server of its own that
     is stopped at once when the experiment is given up."""
 
-    def __init__(self, program, seconds, swapcount, workers):
-        self.program, self.seconds, self.swapcount = program, seconds, swapcount
-        self.description = describe(program)
+    def __init__(self, seconds, swapcount, workers):
+        self.seconds, self.swapcount = seconds, swapcount
         self.workers = workers
         self.lock = threading.Lock()
         self.servers = set()
-        self.started = {}   # run: when it began
+        self.started = {}   # job: when it began
         self.took = []      # the wall seconds of each ended run
         self.given_up = False
 
-    def one(self, run, seed):
+    def one(self, job):
         with self.lock:
             if self.given_up:
                 return None
-            self.started[run] = time.monotonic()
-        d = self.description
+            self.started[job] = time.monotonic()
         with tempfile.TemporaryDirectory(prefix="moblings-experiment-") as folder:
             with x_server() as server:
                 with self.lock:
@@ -120,18 +136,18 @@ class Experiment:
                     if self.given_up:
                         server.stop()
                 try:
-                    traced = traced_run(self.program, self.seconds, server.display, folder,
-                                        self.swapcount, env=pinned_clock(seed))
+                    traced = traced_run(job.program, self.seconds, server.display, folder,
+                                        self.swapcount, env=pinned_clock(job.seed))
                 except Failure as e:
-                    raise Failure("run %d (seed %d): %s" % (run, seed, e))
+                    raise Failure("run %d%s (seed %d): %s" % (job.run, job.label, job.seed, e))
                 finally:
                     with self.lock:
                         self.servers.discard(server)
             # Its frames are many; only their measures are kept.
-            rows = measures(traced.frames, d.centre, d.population)
+            rows = measures(traced.frames, job.description.centre, job.description.population)
         with self.lock:
-            self.took.append(time.monotonic() - self.started.pop(run))
-        return Result(run, seed, rows, traced.seconds)
+            self.took.append(time.monotonic() - self.started.pop(job))
+        return Result(job.group, job.run, job.seed, rows, traced.seconds)
 
     def give_up(self):
         with self.lock:
@@ -144,7 +160,7 @@ class Experiment:
             each = sum(self.took) / len(self.took) if self.took else self.seconds + GUESS
             now = time.monotonic()
             running = max((each - (now - t) for t in self.started.values()), default=0)
-        return max(0.0, running) + math.ceil(waiting / self.workers) * each
+        return max(0.0, running) + runs_take(waiting, self.workers, each)
 
     def progress(self, runs, done):
         with self.lock:
@@ -152,12 +168,13 @@ class Experiment:
         say("%d of %d runs done, %d left (%d running); about %.0f s left"
             % (done, runs, runs - done, running, self.time_left(runs - done - running)))
 
-    def run_all(self, first_seed, runs):
+    def run_all(self, jobs):
         results = []
+        runs = len(jobs)
         begun = time.monotonic()
         with concurrent.futures.ThreadPoolExecutor(self.workers) as pool:
-            pending = {pool.submit(self.one, run, first_seed + run - 1)
-                       for run in range(1, runs + 1)}
+            futures = {pool.submit(self.one, job): job for job in jobs}
+            pending = set(futures)
             try:
                 self.progress(runs, 0)
                 while pending:
@@ -166,8 +183,9 @@ class Experiment:
                     for future in done:
                         result = future.result()
                         results.append(result)
-                        say("run %d (seed %d) done: %d frames in %.1f s"
-                            % (result.run, result.seed, len(result.rows), result.seconds))
+                        say("run %d%s (seed %d) done: %d frames in %.1f s"
+                            % (result.run, futures[future].label, result.seed,
+                               len(result.rows), result.seconds))
                     if pending:
                         self.progress(runs, len(results))
             except BaseException as e:
@@ -183,93 +201,180 @@ class Experiment:
 
 # -- what it writes ---------------------------------------------------------------------
 
+Group = namedtuple("Group", "value description results")
+Group.__doc__ = """The runs of one value of a sweep (value: its text; None in a plain
+experiment) and the description of the program that made them."""
+
+
 def number(value):
     return "" if value is None else repr(value) if isinstance(value, float) else str(value)
 
 
-def write_csv(results, file):
+def written(file, write):
+    """Writes `file` by write(f), whole or not at all."""
     partial = file + ".part"
     with open(partial, "w", newline="") as f:
-        out = csv.writer(f)
-        out.writerow(HEADER)
-        for r in results:
-            for k, row in enumerate(r.rows):
-                out.writerow([r.run, r.seed, k] + [number(v) for v in row])
+        write(f)
     os.replace(partial, file)
-    say("wrote %s: %d rows, %.1f KB" % (file, sum(len(r.rows) for r in results),
+
+
+def write_csv(groups, file, setting=None):
+    def write(f):
+        out = csv.writer(f)
+        out.writerow(([setting] if setting else []) + HEADER)
+        for g in groups:
+            for r in g.results:
+                for k, row in enumerate(r.rows):
+                    out.writerow(([g.value] if setting else []) + [r.run, r.seed, k]
+                                 + [number(v) for v in row])
+    written(file, write)
+    say("wrote %s: %d rows, %.1f KB" % (file, sum(len(r.rows) for g in groups for r in g.results),
                                          os.path.getsize(file) / 1000))
 
 
+MEASURES = HEADER[3:]
 PANELS = [("inside the field", "creatures"), ("outside the field", "creatures"),
           ("mean distance from the centre %s", "world units"),
           ("mean distance from where each was first drawn", "world units"),
           ("mean step since the frame before", "world units")]
 
 
-def plot(results, description, seconds, file):
+def series(group):
+    """Each run's frames as the plot's x, the frame or (for a timed program) the seconds of
+    its frame clock, and its measures, an array of frames by measures (NaN: none)."""
+    import numpy as np
+
+    # A timed program's step in a frame is its speed times the frame time, so the steps
+    # give back the frame clock the program itself read.
+    speed = group.description.speed
+    return [(np.array(frame_clock(r.rows, speed) if speed else range(len(r.rows)), float),
+             np.array([[np.nan if v is None else v for v in row] for row in r.rows]))
+            for r in group.results]
+
+
+def at(runs, points):
+    """The runs' measures at each of `points` of x: a run's at a point are those of its
+    last frame by then. An array of runs by points by measures."""
+    import numpy as np
+
+    return np.stack([v[np.searchsorted(x, points, side="right") - 1] for x, v in runs])
+
+
+def quartiles(sampled):
+    import numpy as np
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", RuntimeWarning)  # the first frame has no step
+        return np.nanpercentile(sampled, [25, 50, 75], axis=0)
+
+
+def write_summary(groups, file, setting):
+    """Each value's quartiles of each measure at the last frame (a timed program: moment)
+    that every run of every value reached."""
+    every = [series(g) for g in groups]
+    timed = groups[0].description.speed
+    last = min(x[-1] for runs in every for x, _ in runs)
+    at_what = "seconds" if timed else "frame"
+
+    def write(f):
+        out = csv.writer(f)
+        out.writerow([setting, "measure", at_what, "runs", "lower_quartile", "median",
+                      "upper_quartile"])
+        for g, runs in zip(groups, every):
+            low, median, high = quartiles(at(runs, [last]))
+            for m, name in enumerate(MEASURES):
+                out.writerow([g.value, name, number(float(last) if timed else int(last)),
+                              len(runs)]
+                             + [number(None if q[0, m] != q[0, m] else float(q[0, m]))
+                                for q in (low, median, high)])
+    written(file, write)
+    say("wrote %s: each value's quartiles at %s %g, the last every run reached"
+        % (file, at_what, last))
+
+
+def plot(groups, seconds, program, file, setting=None):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
     import numpy as np
     from matplotlib.ticker import MaxNLocator
 
-    # A timed program's step in a frame is its speed times the frame time, so the steps
-    # give back the frame clock the program itself read.
-    speed = description.speed
-    xs, values = [], []
-    for r in results:
-        xs.append(np.array(frame_clock(r.rows, speed) if speed else range(len(r.rows)), float))
-        values.append(np.array([[np.nan if v is None else v for v in row] for row in r.rows]))
-    # The median is over what every run reached: the frames, or for the timed programs
-    # moments of their clock, each run at a moment taken as its last frame drawn by then.
-    if speed:
-        grid = np.linspace(0, min(x[-1] for x in xs), 400)
-        sampled = [v[np.searchsorted(x, grid, side="right") - 1] for x, v in zip(xs, values)]
-    else:
-        grid = np.arange(min(len(v) for v in values), dtype=float)
-        sampled = [v[:len(grid)] for v in values]
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", RuntimeWarning)  # the first frame has no step
-        median = np.nanmedian(np.stack(sampled), axis=0)
-
     fig, axes = plt.subplots(3, 2, figsize=(11, 9.5), sharex=True)
-    first, last = results[0].seed, results[-1].seed
-    fig.suptitle("%s: %d run%s of %g s, seeds %d%s" % (
-        description.name, len(results), "s" if len(results) > 1 else "", seconds, first,
-        "" if first == last else " to %d" % last), fontsize=13)
-    colours = plt.get_cmap("viridis")(np.linspace(0, 0.9, len(results)))
-    centre = "(%g, %g)" % description.centre
+    results = [r for g in groups for r in g.results]
+    runs = len(groups[0].results)
+    first, last = min(r.seed for r in results), max(r.seed for r in results)
+    varied = " with %s = %s" % (setting, ", ".join(g.value for g in groups)) if setting else ""
+    fig.suptitle("%s%s: %d run%s of %g s%s, seeds %d%s" % (
+        program, varied, runs, "s" if runs > 1 else "", seconds, " each" if setting else "",
+        first, "" if first == last else " to %d" % last), fontsize=13)
+    timed = any(g.description.speed for g in groups)
+    # The median is over what every run of a value reached: the frames, or for the timed
+    # programs moments of their clock, each run at a moment taken as its last frame drawn
+    # by then.
+    drawn = []
+    for g in groups:
+        runs_of = series(g)
+        end = min(x[-1] for x, _ in runs_of)
+        points = np.linspace(0, end, 400) if g.description.speed else np.arange(end + 1)
+        drawn.append((runs_of, points, quartiles(at(runs_of, points))))
+    if setting:
+        colours = plt.get_cmap("viridis")(np.linspace(0, 0.85, len(groups)))
+    else:
+        colours = [None]
+        each = plt.get_cmap("viridis")(np.linspace(0, 0.9, len(results)))
+    centre = "(%g, %g)" % groups[0].description.centre
+    population = max(g.description.population for g in groups)
     for m, ((title, unit), ax) in enumerate(zip(PANELS, axes.flat)):
-        for x, v, colour in zip(xs, values, colours):
-            ax.plot(x, v[:, m], color=colour, linewidth=0.7, alpha=0.7)
-        ax.plot(grid, median[:, m], color="black", linewidth=2.2)
+        for (runs_of, points, (low, median, high)), colour in zip(drawn, colours):
+            if setting:
+                ax.fill_between(points, low[:, m], high[:, m], color=colour, alpha=0.25,
+                                linewidth=0)
+                ax.plot(points, median[:, m], color=colour, linewidth=2.2)
+            else:
+                for (x, v), c in zip(runs_of, each):
+                    ax.plot(x, v[:, m], color=c, linewidth=0.7, alpha=0.7)
+                ax.plot(points, median[:, m], color="black", linewidth=2.2)
         ax.set_title(title % centre if "%s" in title else title, fontsize=10)
         ax.set_ylabel(unit)
         ax.grid(True, alpha=0.3)
         ax.xaxis.set_tick_params(labelbottom=True)
         if unit == "creatures":
-            ax.set_ylim(-0.5, description.population + 0.5)
+            ax.set_ylim(-0.5, population + 0.5)
             ax.yaxis.set_major_locator(MaxNLocator(integer=True))
         else:
             # From nought: a distance's size matters, not only its wobble.
-            highest = max(np.nanmax(v[:, m], initial=0) for v in values)
+            highest = max(np.nanmax(v[:, m], initial=0) for runs_of, _, _ in drawn
+                          for _, v in runs_of)
             ax.set_ylim(0, 1.08 * max(1.0, highest))
-    xlabel = "seconds of the run, by the program's own frame clock" if speed else "frame drawn"
+    xlabel = "seconds of the run, by the program's own frame clock" if timed else "frame drawn"
     for ax in axes.flat[-3:-1]:
         ax.set_xlabel(xlabel)
     note = axes.flat[-1]
     note.axis("off")
-    note.plot([], [], color=colours[0], linewidth=0.7, label="each run, a colour of its own")
-    note.plot([], [], color="black", linewidth=2.2, label="median of the %d runs, as far as all %s"
-              % (len(results), "ran" if speed else "drew"))
+    reached = "ran" if timed else "drew"
+    if setting:
+        for g, colour in zip(groups, colours):
+            note.plot([], [], color=colour, linewidth=2.2, label="%s = %s" % (setting, g.value))
+        note.fill_between([], [], [], color="grey", alpha=0.25,
+                          label="each value: the median of its %d runs, and the band between\n"
+                          "their quartiles, as far as all %s" % (runs, reached))
+        repeat = "\n    --seed SEED --vary %s=VALUE\n    %s 1 %g" % (setting, program, seconds)
+    else:
+        note.plot([], [], color=each[0], linewidth=0.7, label="each run, a colour of its own")
+        note.plot([], [], color="black", linewidth=2.2,
+                  label="median of the %d runs, as far as all %s" % (runs, reached))
+        repeat = "--seed SEED\n    %s 1 %g" % (program, seconds)
     note.legend(loc="upper left", frameon=False)
-    frames = sorted(len(v) for v in values)
-    note.text(0.0, 0.55, "%d creature%s; frames drawn in a run: %d to %d\n"
+    frames = sorted(len(r.rows) for r in results)
+    populations = sorted({g.description.population for g in groups})
+    note.text(0.0, 0.0 if setting else 0.55,
+              "%s creature%s; frames drawn in a run: %d to %d\n"
               "inside: strictly within 0 to 800 by 0 to 600\n"
-              "repeat run i: scripts/experiment.sh --seed SEED\n    %s 1 %g   (SEED = %d + i - 1)"
-              % (description.population, "s" if description.population > 1 else "", frames[0],
-                 frames[-1], description.name, seconds,
-                 first), transform=note.transAxes, va="top", fontsize=9, family="monospace")
+              "repeat run i%s: scripts/experiment.sh %s   (SEED = %d + i - 1)"
+              % ("/".join(map(str, populations)), "" if populations == [1] else "s", frames[0],
+                 frames[-1], " of a value" if setting else "", repeat, first),
+              transform=note.transAxes, va="bottom" if setting else "top", fontsize=9,
+              family="monospace")
     fig.tight_layout()
     partial = file + ".part"
     fig.savefig(partial, format="png", dpi=90)
@@ -288,23 +393,52 @@ def check_tools():
                           "(scripts/install-deps.sh does)" % module)
 
 
+def build_all(build, program, setting, values, runs_left):
+    """The variants' programs, built one after the other with all the cores, saying how
+    far it is; runs_left(): what the runs after them will take."""
+    paths, took = [], []
+    for i, v in enumerate(values):
+        where = variants.folder(build, program, setting, v)
+
+        def left(so_far=0.0):
+            each = sum(took) / len(took) if took else BUILD_GUESS
+            return max(0.0, each - so_far) + (len(values) - i - 1) * each + runs_left()
+
+        say("building %s with %s=%s (%d of %d) in %s; about %.0f s left"
+            % (program, setting, v.text, i + 1, len(values), where, left()))
+        begun = time.monotonic()
+        wait = variants.waiting(lambda so_far: say(
+            "building %d of %d: %.0f s so far; about %.0f s left"
+            % (i + 1, len(values), so_far, left(so_far))), PROGRESS_EVERY)
+        try:
+            paths.append(variants.build(build, program, where, v, wait))
+        except RuntimeError as e:
+            raise Failure("building %s with %s=%s: %s" % (program, setting, v.text, e))
+        took.append(time.monotonic() - begun)
+    return paths
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", required=True, help="the build folder")
     parser.add_argument("--seed", type=int, help="the first run's second (Unix time)")
+    parser.add_argument("--vary", metavar="SETTING=V1,V2,...",
+                        help="build a variant of the program for each value and run each")
+    parser.add_argument("--check", action="store_true",
+                        help="only check the arguments, before anything is built")
     parser.add_argument("program")
     parser.add_argument("runs", type=int)
     parser.add_argument("seconds", type=float)
     parser.add_argument("stem")
     args = parser.parse_args()
     program = args.program if "/" in args.program else os.path.join(args.build, args.program)
+    name = os.path.basename(program)
 
     def work():
-        if not os.access(program, os.X_OK) or os.path.isdir(program):
-            raise Failure("not a program: %s" % program)
         try:
             description = describe(program)
-        except ValueError as e:
+            setting, values = variants.variants(name, args.vary) if args.vary else (None, [])
+        except (ValueError, variants.Invalid) as e:
             raise Failure(e)
         if args.runs < 1:
             raise Failure("RUNS must be at least 1")
@@ -314,19 +448,46 @@ def main():
         # srand takes an unsigned int; time(0) counts from 1970.
         if not 0 <= first <= 2 ** 32 - args.runs:
             raise Failure("the seeds must lie between 0 and %d" % (2 ** 32 - 1))
+        if args.check:
+            return
+        if not values and (not os.access(program, os.X_OK) or os.path.isdir(program)):
+            raise Failure("not a program: %s" % program)
         check_tools()
         os.makedirs(os.path.dirname(os.path.abspath(args.stem)), exist_ok=True)
-        workers = min(args.runs, len(os.sched_getaffinity(0)))
-        say("%d runs of %s for %g s each, %d side by side; seeds %d to %d"
-            % (args.runs, description.name, args.seconds, workers, first,
-               first + args.runs - 1))
-        experiment = Experiment(program, args.seconds,
+        runs = args.runs * max(1, len(values))
+        workers = min(runs, len(os.sched_getaffinity(0)))
+        seeds = "seeds %d to %d" % (first, first + args.runs - 1)
+        experiment = Experiment(args.seconds,
                                 os.path.join(args.build, "bench", "libswapcount.so"), workers)
-        results = experiment.run_all(first, args.runs)
-        write_csv(results, args.stem + ".csv")
-        plot(results, description, args.seconds, args.stem + ".png")
-        say("run i's seed is %d + i - 1; to repeat run i alone: "
-            "scripts/experiment.sh --seed SEED %s 1 %g" % (first, args.program, args.seconds))
+        if values:
+            say("a sweep of %s over %s = %s: %d variant%s to build, then %d run%s of each "
+                "for %g s, %d side by side; %s for each value"
+                % (name, setting, ", ".join(v.text for v in values), len(values),
+                   "s" if len(values) > 1 else "", args.runs, "s" if args.runs > 1 else "",
+                   args.seconds, workers, seeds))
+            paths = build_all(args.build, name, setting, values,
+                              lambda: runs_take(runs, workers, args.seconds + GUESS))
+            groups = [Group(v.text, variants.described(description, name, v), [])
+                      for v in values]
+            # Run i of every value, then run i + 1: the values meet the same load.
+            jobs = [Job(g, run, first + run - 1, paths[g], groups[g].description,
+                        " of %s=%s" % (setting, values[g].text))
+                    for run in range(1, args.runs + 1) for g in range(len(values))]
+        else:
+            say("%d runs of %s for %g s each, %d side by side; %s"
+                % (args.runs, name, args.seconds, workers, seeds))
+            groups = [Group(None, description, [])]
+            jobs = [Job(0, run, first + run - 1, program, description, "")
+                    for run in range(1, args.runs + 1)]
+        for result in experiment.run_all(jobs):
+            groups[result.group].results.append(result)
+        write_csv(groups, args.stem + ".csv", setting)
+        if values:
+            write_summary(groups, args.stem + "-summary.csv", setting)
+        plot(groups, args.seconds, name, args.stem + ".png", setting)
+        say("run i's seed is %d + i - 1; to repeat run i alone: scripts/experiment.sh "
+            "--seed SEED %s%s 1 %g" % (first, "--vary %s=VALUE " % setting if values else "",
+                                       args.program, args.seconds))
 
     return command(work, say)
 

@@ -12,6 +12,7 @@ compared only over the frames both reached.
 import csv
 import math
 import os
+import subprocess
 import tempfile
 import time
 from collections import namedtuple
@@ -29,14 +30,24 @@ HEADER = ["run", "seed", "frame", "inside", "outside", "mean_distance", "mean_fr
 Run = namedtuple("Run", "seed rows")  # rows: the measures of each frame, as written
 
 
-def read_csv(path):
+def read_csv(path, setting=None):
     """The runs of an experiment's CSV, in order, after checking that runs count up from 1
-    and each run's frames from 0, under one seed."""
+    and each run's frames from 0, under one seed; of a sweep's, {value: its runs}."""
     with open(path, newline="") as f:
         rows = list(csv.reader(f))
-    assert rows[0] == HEADER, rows[0]
+    if setting is None:
+        assert rows[0] == HEADER, rows[0]
+        return runs_of(rows[1:])
+    assert rows[0] == [setting] + HEADER, rows[0]
+    values = {}
+    for value, *row in rows[1:]:
+        values.setdefault(value, []).append(row)
+    return {value: runs_of(rows) for value, rows in values.items()}
+
+
+def runs_of(rows):
     runs = []
-    for run, seed, frame, *measures in rows[1:]:
+    for run, seed, frame, *measures in rows:
         if frame == "0":
             runs.append(Run(int(seed), []))
         assert (int(run), int(frame)) == (len(runs), len(runs[-1].rows)), (run, frame)
@@ -46,15 +57,21 @@ def read_csv(path):
 
 
 class ExperimentTest(test_tools.ToolTest):
-    def experiment(self, *args):
-        """Runs the tool; its runs and its picture's size."""
+    def experiment(self, *args, setting=None):
+        """Runs the tool; its runs and its picture's size; of a sweep of `setting`, the runs
+        of each value and the rows of its summary in place of the size."""
         with tempfile.TemporaryDirectory() as folder:
             stem = os.path.join(folder, "experiment")
             done = self.tool("experiment.sh", *args, stem)
             self.assertEqual(done.returncode, 0, done.stderr)
             self.assertRegex(done.stderr, r"\d+ of \d+ runs done, \d+ left .* about \d+ s left")
             with Image.open(stem + ".png") as picture:
-                return read_csv(stem + ".csv"), picture.format, picture.size
+                if setting is None:
+                    return read_csv(stem + ".csv"), picture.format, picture.size
+                self.assertEqual(picture.format, "PNG")
+            self.assertRegex(done.stderr, r"building .* \(1 of \d+\) .*; about \d+ s left")
+            with open(stem + "-summary.csv", newline="") as f:
+                return read_csv(stem + ".csv", setting), list(csv.DictReader(f))
 
     def assertSeedsDiffer(self, runs):
         seeds = [run.seed for run in runs]
@@ -117,8 +134,67 @@ class Fenced(ExperimentTest):
             self.assertEqual(after.rows[:both], before.rows[:both], "seed %d" % after.seed)
 
 
+class Straight(ExperimentTest):
+    """A sweep builds the variant it names: moblings_fenced's creatures that never turn walk
+    one unit step a frame in a straight line."""
+
+    def test_creatures_that_never_turn_are_a_unit_further_from_their_start_each_frame(self):
+        runs, summary = self.experiment("--vary", "TurnChance=0", build_path("moblings_fenced"),
+                                        "2", "1", setting="TurnChance")
+        self.assertEqual(list(runs), ["0"])
+        for run in runs["0"]:
+            for k, row in enumerate(run.rows):
+                # Each step rounds a coordinate, below 2048 units, to a float: half of 2^-13.
+                self.assertAlmostEqual(float(row[3]), k, delta=1e-4 * k,
+                                       msg="seed %d, frame %d" % (run.seed, k))
+        frame = int(summary[3]["frame"])
+        self.assertEqual((summary[3]["measure"], frame),
+                         ("mean_from_start", min(len(run.rows) for run in runs["0"]) - 1))
+        self.assertAlmostEqual(float(summary[3]["median"]), frame, delta=1e-4 * frame)
+
+
+class Populations(ExperimentTest):
+    """Each value is a build of its own, run with the same seeds as every other value, and
+    none of it is written into the checkout."""
+
+    def test_each_value_counts_its_creatures_from_the_same_seeds_outside_the_checkout(self):
+        status = ["git", "-C", test_tools.ROOT, "status", "--porcelain", "--untracked-files=all"]
+        if subprocess.run(status, capture_output=True).returncode != 0:
+            self.skipTest("not a git checkout")
+        before = subprocess.run(status, capture_output=True, text=True, check=True).stdout
+        runs, summary = self.experiment("--seed", "1767225600", "--vary", "Population=1,7",
+                                        build_path("moblings_fenced"), "2", "1",
+                                        setting="Population")
+        after = subprocess.run(status, capture_output=True, text=True, check=True).stdout
+        self.assertEqual(after, before, "the sweep changed the checkout")
+        self.assertEqual(list(runs), ["1", "7"])
+        for value, of_value in runs.items():
+            self.assertEqual([run.seed for run in of_value], [1767225600, 1767225601], value)
+            for run in of_value:
+                self.assertEqual({int(row[0]) + int(row[1]) for row in run.rows}, {int(value)},
+                                 "Population=%s, seed %d" % (value, run.seed))
+        self.assertEqual([(row["Population"], row["measure"]) for row in summary],
+                         [(value, measure) for value in "17" for measure in HEADER[3:]])
+
+
 class Failures(ExperimentTest):
-    """A program that cannot open its window, as a moblings program says so."""
+    """A program that cannot open its window, as a moblings program says so; a sweep of a
+    setting there is not, or of a value it cannot take."""
+
+    def test_a_setting_or_value_that_cannot_be_is_said_before_anything_is_built(self):
+        for vary, why in [("Speed=1", r"Speed is not a setting; the settings .* are "
+                           r"Population \(int\), DefaultSpeed \(float\), .* Report \(bool\)\n"),
+                          ("Population=5,2.5", r"Population=2\.5: .* a fraction"),
+                          ("Population=0", r"Population=0: .* a population below 1"),
+                          ("TurnChance=0.1,often", r"TurnChance=often: .* not a number"),
+                          ("Timed=yes", r"Timed=yes: Timed is a bool, one of true, false")]:
+            with self.subTest(vary), tempfile.TemporaryDirectory() as folder:
+                done = self.tool("experiment.sh", "--vary", vary, "moblings_fenced", "2", "1",
+                                 os.path.join(folder, "out"))
+                self.assertEqual(done.returncode, 1, done.stderr)
+                self.assertRegex(done.stderr, r"^experiment: error: " + why)
+                self.assertNotIn("building", done.stderr)
+                self.assertEqual(os.listdir(folder), [])
 
     def test_a_program_that_cannot_start(self):
         with tempfile.TemporaryDirectory() as folder:
