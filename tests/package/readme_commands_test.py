@@ -3,8 +3,8 @@
 scripts/run.sh must print the reference program's output and save a picture with its
 creatures in it, scripts/pictures.sh must save a recording and a trails picture of
 each program (here of one that moves and of the still one, as the same loop makes them
-for all seven), the experiments' plots must be made (at a small size), the quick loop of
-scripts/test.sh must pass, and the long soak must pass at a size of seconds.
+for all seven), the experiments' and the sweeps' plots must be made (at a small size), the
+quick loop of scripts/test.sh must pass, and the long soak must pass at a size of seconds.
 
     /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
 """
@@ -64,8 +64,10 @@ class ReadmeCommands(unittest.TestCase):
             done = self.run_script("env", "EXPERIMENT_RUNS=2", "EXPERIMENT_SECONDS=1",
                                    "scripts/experiments-pictures.sh", folder)
             self.assertEqual(done.returncode, 0, done.stderr)
-            self.assertEqual(sorted(os.listdir(folder)), ["experiment-%s.png" % name
-                                                          for name in ("fenced", "herd", "solo")])
+            self.assertEqual(sorted(os.listdir(folder)),
+                             ["experiment-%s.png" % name for name in ("fenced", "herd", "solo")]
+                             + ["sweep-%s.png" % name for name in ("fenced-population",
+                                                                   "herd-turns")])
 
     def test_the_quick_loop(self):
         done = self.run_script("scripts/test.sh", "--quick")
