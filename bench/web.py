@@ -29,15 +29,6 @@ PROGRAMS = ["moblings_timed", "moblings_herd", "moblings_fenced", "moblings_spin
 SIZE_GOAL = 100_000  # bytes a program may take to download
 FPS_GOAL = 0.95      # share of the empty page's frames each program should show
 
-COUNTER = """
-(function () {
-  var ask = window.requestAnimationFrame.bind(window);
-  window.frameCount = 0;
-  window.requestAnimationFrame = function (callback) {
-    return ask(function (time) { window.frameCount++; callback(time); });
-  };
-})();
-"""
 EMPTY = "<!DOCTYPE html><title>empty</title><script>" \
         "requestAnimationFrame(function next() { requestAnimationFrame(next); });</script>"
 
@@ -93,7 +84,7 @@ def main(argv=None):
             f.write(EMPTY)
         browser = web.chromium()
         try:
-            browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": COUNTER})
+            web.count_frames(browser)
             runs = {p: [] for p in PROGRAMS}
             limits = {p: [] for p in PROGRAMS}
             for rnd in range(args.rounds):

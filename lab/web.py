@@ -72,6 +72,23 @@ def chromium(webgl=True):
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
+# Counts the frames the browser shows a page: the callbacks requestAnimationFrame runs.
+FRAME_COUNTER = """
+(function () {
+  var ask = window.requestAnimationFrame.bind(window);
+  window.frameCount = 0;
+  window.requestAnimationFrame = function (callback) {
+    return ask(function (time) { window.frameCount++; callback(time); });
+  };
+})();
+"""
+
+
+def count_frames(browser):
+    """Has every page `browser` opens from now on count its frames in window.frameCount."""
+    browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": FRAME_COUNTER})
+
+
 def wait_for(what, test, timeout):
     """Polls test() until it gives something true, which is returned."""
     deadline = time.monotonic() + timeout
@@ -87,22 +104,49 @@ def wait_for(what, test, timeout):
 class Page:
     """One program's page, open in a browser; the ids it uses are the pages' interface."""
 
-    def __init__(self, browser, site, program):
+    def __init__(self, browser, site, program, query=""):
         self.browser = browser
         self.program = program
-        browser.get(site.url(program + ".html"))
+        browser.get(site.url(program + ".html" + (query and "?" + query)))
 
     def _element(self, name):
         from selenium.webdriver.common.by import By
         return self.browser.find_element(By.ID, name)
 
+    def text(self, name):
+        """The text of the element with id `name`, as the page has it now."""
+        return self.browser.execute_script(
+            "return document.getElementById(arguments[0]).textContent", name)
+
     def status(self):
-        return self._element("status").text
+        return self.text("status")
 
     def output(self):
-        """Everything the program has written so far, line by line as it wrote it."""
-        return self.browser.execute_script(
-            "return document.getElementById('output').textContent")
+        """Everything the program has written so far, line by line as it wrote it (the
+        panel shows only the newest lines)."""
+        return self.browser.execute_script("return Page.output()")
+
+    def positions(self):
+        """Every position the program has drawn so far: the CSV the positions link
+        downloads."""
+        return self.browser.execute_script("return Page.positions()")
+
+    def frames(self):
+        """How many frames the program has drawn."""
+        return self.browser.execute_script("return Page.frames()")
+
+    def press(self, name):
+        """Clicks the button with id `name` (pause, step, close), as a user would."""
+        self._element(name).click()
+
+    def set_speed(self, factor):
+        from selenium.webdriver.support.ui import Select
+        Select(self._element("speed")).select_by_value(str(factor))
+
+    def wait_frames(self, frames, timeout=LOAD_TIMEOUT):
+        """Waits until the program has drawn at least `frames` frames; returns how many."""
+        return wait_for("%d frames of %s" % (frames, self.program),
+                        lambda: self.frames() >= frames and self.frames(), timeout)
 
     def wait_started(self):
         """Waits until the program runs, or has already ended; returns the status."""

@@ -2,18 +2,29 @@
 // What the programs ask of SDL that Emscripten's SDL 1.2 does not give as a desktop SDL
 // does. The functions here have the names of Emscripten's own and take their place when
 // the program is linked.
+#include "drawn.h"
+#include "generator.h"
+
 #include "SDL.h"
 
 #include <emscripten.h>
 
-// Waits for the browser's next animation frame. The program's frame loop never returns
-// to the browser; Asyncify unwinds it here and rewinds it once the frame is due, so the
-// loop runs as written, one pass a frame the page shows. Once main has slept, its return
-// comes back to no caller, so its status is handed on to exit from here: the page hears
-// of it as from a desktop program's exit.
-EM_JS(void, web_next_frame, (), {
+// Hands the page what the frame just drawn placed (x, y and rotation of each shape) and
+// waits until the page lets the program run its next pass: at the browser's next
+// animation frame, or at once when the page runs several passes a frame, or not until
+// it is resumed or stepped. The program's frame loop never returns to the browser;
+// Asyncify unwinds it here and rewinds it when the page wakes it, so the loop runs as
+// written. Once main has slept, its return comes back to no caller, so its status is
+// handed on to exit from here: the page hears of it as from a desktop program's exit.
+EM_JS(void, web_next_frame, (const float* placed, int count), {
+    // Rewinding, the loop calls this again on its way back to where it slept: the frame
+    // was handed over before it slept.
+    if (Asyncify.state != = Asyncify.State.Rewinding && Module.frameDrawn(HEAPF32.subarray(
+                                                            placed >> 2, (placed >> 2) + count))) {
+        return;
+    }
     Asyncify.handleSleep(function(wakeUp) {
-        requestAnimationFrame(function() {
+        Module.waitForPass(function() {
             if (!Asyncify.asyncPromiseHandlers) {
                 Asyncify.whenDone().then(function(status) {
                     try {
@@ -31,11 +42,26 @@ EM_JS(void, web_next_frame, (), {
     });
 });
 
+namespace {
+generator Random;
+} // namespace
+
 extern "C" {
 
 // Presents the frame: the browser shows what was drawn once control returns to it.
 void SDL_GL_SwapBuffers() {
-    web_next_frame();
+    std::vector<float>& placed = Drawn();
+    web_next_frame(placed.data(), static_cast<int>(placed.size()));
+    placed.clear();
+}
+
+// The C library's sequence as Linux's draws it, so that srand(seed) starts the same run.
+void srand(unsigned int seed) {
+    Random.Seed(seed);
+}
+
+int rand() {
+    return Random.Draw();
 }
 
 // Emscripten's leaves the pixel format unset; a page shows 8 bits a colour channel.

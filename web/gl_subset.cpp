@@ -4,12 +4,15 @@
 // and multiplied in single precision in the order desktop OpenGL multiplies them, so the
 // same calls put every vertex on the same pixel; each glBegin/glEnd is drawn at glEnd with
 // one small shader. glClearColor, glClear and glFlush mean the same in both and come
-// straight from OpenGL ES 2.
+// straight from OpenGL ES 2. Where each shape is placed is kept for the page (drawn.h).
+#include "drawn.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <GLES2/gl2.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -41,7 +44,8 @@ struct state {
     stack Projection = {{IDENTITY}, 0, PROJECTION_DEPTH};
     stack* Current = &Modelview;
     GLfloat Colour[4] = {1, 1, 1, 1};
-    bool Inside = false; // between glBegin(GL_QUADS) and glEnd
+    bool Inside = false;  // between glBegin(GL_QUADS) and glEnd
+    bool Placing = false; // since a glTranslatef, before the next glBegin
     std::vector<vertex> Vertices;
     std::vector<vertex> Triangles;
     // Made on the first draw, once a context is current.
@@ -149,6 +153,11 @@ void draw() {
 
 } // namespace
 
+std::vector<float>& Drawn() {
+    static std::vector<float> placed;
+    return placed;
+}
+
 extern "C" {
 
 void glMatrixMode(GLenum mode) {
@@ -203,9 +212,14 @@ void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
     m.M[13] = y;
     m.M[14] = z;
     multiplyTop(m);
+    Drawn().insert(Drawn().end(), {x, y, std::numeric_limits<float>::quiet_NaN()});
+    gl().Placing = true;
 }
 
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+    if (gl().Placing) {
+        Drawn().back() = angle;
+    }
     double radians = angle * (M_PI / 180.0);
     GLfloat s = static_cast<GLfloat>(std::sin(radians));
     GLfloat c = static_cast<GLfloat>(std::cos(radians));
@@ -233,6 +247,7 @@ void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
 void glBegin(GLenum mode) {
     // Quads are all the renderer draws; any other kind draws nothing.
     gl().Inside = mode == GL_QUADS;
+    gl().Placing = false;
     gl().Vertices.clear();
 }
 

@@ -2,13 +2,16 @@
 """The programs' pages in headless Chromium, seen as their users see them: a timed
 program, a turned untimed one and the still one show their creatures in the canvas, and
 Close ends the run as closing the window does; without WebGL a page shows the program's
-failure. The index links every program's page.
+failure. The index links every program's page. A page's run for a seed is the desktop
+program's run for it, and a page can be paused, stepped and sped up.
 
     /usr/bin/python3 test_pages.py SITE PROGRAM [TestClass]
 
-Each test process serves the site and starts a browser of its own.
+Each test process serves the site and starts a browser of its own. MOBLINGS_BUILD_DIR is
+the desktop build whose programs a page's run is compared with (default: build/).
 """
 
+import math
 import os
 import re
 import signal
@@ -89,6 +92,124 @@ class NoWebGLTests(BrowserTest):
         self.check_end(out[len(expected):], failed=True)
 
 
+# A run named by its second: the one scripts/experiment.sh's README example repeats.
+SEED = 1767225602
+
+
+class SameRunTests(BrowserTest):
+    """The page's run for a seed is the desktop's run for that seed."""
+
+    def test_the_positions_of_the_desktop_run_of_the_seed(self):
+        page = web.Page(self.browser, self.site, PROGRAM, "seed=%d&frames=240" % SEED)
+        page.wait_started()
+        page.set_speed(8)
+        page.wait_frames(240)
+        self.assertEqual(page.text("seed"), str(SEED))
+        self.assertTrue(page._element("link").get_attribute("href").endswith(
+            "%s.html?seed=%d&frames=240" % (PROGRAM, SEED)), "the link names the moment")
+        in_page = page.positions().split("\r\n")
+        with tempfile.TemporaryDirectory() as folder:
+            stem = os.path.join(folder, "desktop")
+            done = subprocess.run([os.path.join(ROOT, "scripts", "trails.sh"), "--seed",
+                                   str(SEED), os.path.join(BUILD, PROGRAM), "1", stem],
+                                  capture_output=True, text=True, timeout=240)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(stem + ".csv", newline="") as f:
+                on_desktop = f.read().split("\r\n")
+        self.assertEqual(in_page[0], on_desktop[0], "the same columns")
+        # Every frame both drew: the desktop draws as many as its machine lets it.
+        rows = min(len(in_page), len(on_desktop)) - 1
+        self.assertGreaterEqual(rows, 2 * self.population, "too few frames to compare")
+        first_difference = next((i for i in range(rows) if in_page[i] != on_desktop[i]), None)
+        if first_difference is not None:
+            self.fail("row %d: page %s, desktop %s" % (first_difference, in_page[first_difference],
+                                                       on_desktop[first_difference]))
+        print("%s, seed %d: %d frames the same in the page and on the desktop"
+              % (PROGRAM, SEED, (rows - 1) // self.population))
+
+
+class ControlTests(BrowserTest):
+    """Pause, step and speed, on an untimed program that writes a line a frame."""
+
+    def passes_a_frame(self, page, speed, frames=40):
+        """The program's passes for each frame the browser showed, at `speed`."""
+        page.set_speed(speed)
+        read = "return [Page.frames(), window.frameCount]"
+        drawn, shown = self.browser.execute_script(read)
+        wait_for = frames / min(speed, 1)
+        web.wait_for("%d more frames" % frames,
+                     lambda: self.browser.execute_script(read)[1] >= shown + wait_for, 60)
+        drawn2, shown2 = self.browser.execute_script(read)
+        return (drawn2 - drawn) / (shown2 - shown)
+
+    def test_pause_step_speed_and_a_panel_that_keeps_up(self):
+        web.count_frames(self.browser)
+        page = self.open()
+        self.assertEqual(page.wait_started(), "running")
+        page.wait_frames(5)
+        # Speed is the program's passes a frame shown, whatever the machine's pace.
+        for speed in (1, 4, 0.25):
+            self.assertAlmostEqual(self.passes_a_frame(page, speed), speed, delta=speed / 8,
+                                   msg="speed %g" % speed)
+        page.press("pause")
+        self.assertEqual(page.status(), "paused")
+        held, picture = page.frames(), page.canvas()
+        time.sleep(1)
+        self.assertEqual(page.frames(), held, "frames drawn while paused")
+        self.assertEqual(page.canvas().tobytes(), picture.tobytes(), "picture moved while paused")
+        for n in range(1, 4):
+            page.press("step")
+            page.wait_frames(held + n, 10)
+            time.sleep(0.2)
+            self.assertEqual(page.frames(), held + n, "a step is one pass")
+        self.assertEqual(page.positions().count("\n") - 1, (held + 3) * self.population)
+        # More lines than the panel holds: it shows the newest and says what it left out.
+        page.press("pause")
+        page.set_speed(8)
+        page.wait_frames(held + 1200, 60)
+        page.press("pause")
+        written = page.output().splitlines()
+        self.assertGreater(len(written), 1200)
+        shown = page.text("output").splitlines()
+        self.assertEqual(shown, written[-len(shown):], "the panel shows the newest lines")
+        self.assertIn("%d earlier lines" % (len(written) - len(shown)), page.text("earlier"))
+        # Close ends a paused run as closing the window does.
+        page.close()
+        status, out = page.wait_end()
+        self.assertEqual(status, 0, out)
+        self.assertEqual(out[:len(self.start_lines)], self.start_lines)
+        self.check_end(out[len(self.start_lines):])
+
+
+class ResumeTests(BrowserTest):
+    """A timed program's clock stands still while its page is paused."""
+
+    PAUSE = 4.0  # s
+
+    def test_no_jump_after_a_pause(self):
+        page = self.open()
+        page.wait_started()
+        page.wait_frames(10)
+        page.press("pause")
+        held = page.frames()
+        time.sleep(self.PAUSE)
+        self.assertEqual(page.frames(), held)
+        page.press("pause")
+        page.wait_frames(held + 5)
+        page.press("pause")
+        # Each creature walks its speed times the frame's milliseconds, whichever way.
+        frames = {}
+        for row in page.positions().splitlines()[1:]:
+            frame, _, x, y, _ = row.split(",")
+            frames.setdefault(int(frame), []).append((float(x), float(y)))
+        ms = [max(math.hypot(a[0] - b[0], a[1] - b[1]) for a, b in zip(frames[k], frames[k - 1]))
+              / self.speed for k in range(1, len(frames))]
+        resumed = ms[held - 1]  # the step of frame `held`, the first after the pause
+        self.assertLess(resumed, self.PAUSE * 1000 / 2,
+                        "the first frame after a pause of %g s took %.0f ms" % (self.PAUSE, resumed))
+        self.assertGreater(max(ms[held - 1:]), 0, "the program moved on after the pause")
+
+
 class IndexTests(BrowserTest):
     """The site as a whole, and the README's commands that serve it and picture it."""
 
@@ -136,12 +257,15 @@ class IndexTests(BrowserTest):
 
 
 def main():
-    global SITE, PROGRAM
+    global SITE, PROGRAM, BUILD
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     SITE, PROGRAM = os.path.abspath(sys.argv[1]), sys.argv[2]
+    BUILD = os.environ.get("MOBLINGS_BUILD_DIR", os.path.join(ROOT, "build"))
     kind = harness.kind(PROGRAM)
-    for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests)):
+    for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests),
+                        ("SameRun", SameRunTests), ("Control", ControlTests),
+                        ("Resume", ResumeTests)):
         globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
     unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])
 

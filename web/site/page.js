@@ -1,49 +1,325 @@
 // SPDX-License-Identifier: MIT
-// Runs the page's program in its canvas, as a desktop runs it in a window: what it writes
-// to standard output appears in #output line by line, Close posts the quit event that
-// closing the window posts, and #status says "running", then "ended with status N".
+// Runs the page's program in its canvas, as a desktop runs it in a window, and lets the
+// reader hold it, step it and speed it up. What the program writes appears in #output,
+// Close posts the quit event that closing the window posts, and #status says "running"
+// (or "paused"), then "ended with status N".
+//
+// The run is named by its seed: ?seed=SECOND makes time(0) read SECOND, as a desktop run
+// with its clock stopped at SECOND, and the web platform draws the C library's numbers as
+// Linux draws them, so the page runs the very run the desktop runs for that seed.
+// ?frames=N runs N frames and pauses there.
+//
+// The program's own time is the page's to give: an untimed program's time is its frames,
+// so at speed 4 it runs four passes of its loop for each frame the browser shows (the
+// browser shows the last), at 0.25 one pass every fourth frame; a timed program runs a
+// pass a frame, and its frame clock reads the milliseconds it has run, times the speed.
+// While paused, neither moves.
 'use strict';
 
-var Module = (function () {
-  var canvas = document.getElementById('canvas');
-  var output = document.getElementById('output');
-  var status = document.getElementById('status');
-  var close = document.getElementById('close');
+var Page = (function () {
+  function element(id) {
+    return document.getElementById(id);
+  }
+  var query = new URLSearchParams(location.search);
+  var notices = [];
+
+  // A whole number from `least` to `most` in the address, or null (and a notice) when
+  // it is not one.
+  function wholeNumber(name, least, most) {
+    var text = query.get(name);
+    if (text === null) {
+      return null;
+    }
+    if (/^[0-9]+$/.test(text) && Number(text) >= least && Number(text) <= most) {
+      return Number(text);
+    }
+    notices.push(name + '=' + text + ' is not a whole number from ' + least + ' to ' +
+                 most + ', so it was left out');
+    return null;
+  }
+
+  var given = wholeNumber('seed', 0, 4294967295);
+  var seed = given === null ? Math.floor(Date.now() / 1000) : given;
+  var stopAt = wholeNumber('frames', 1, Number.MAX_SAFE_INTEGER);
+
+  // -- what the program drew ----------------------------------------------------------
+  // Every frame's placed shapes, x, y, rotation (NaN: unturned) each, kept in large
+  // blocks: a run of an hour holds millions of numbers.
+  var BLOCK = 1 << 18;
+  var blocks = [new Float32Array(BLOCK)];
+  var used = 0;            // numbers in the last block
+  var counts = [];         // numbers placed in each frame
+
+  function keep(placed) {
+    if (used + placed.length > blocks[blocks.length - 1].length) {
+      blocks.push(new Float32Array(Math.max(BLOCK, placed.length)));
+      used = 0;
+    }
+    blocks[blocks.length - 1].set(placed, used);
+    used += placed.length;
+    counts.push(placed.length);
+  }
+
+  // Calls visit(frame, creature, x, y, rotation) for every shape of every frame.
+  function eachPlaced(visit) {
+    var b = 0, at = 0;
+    for (var k = 0; k < counts.length; k++) {
+      if (at + counts[k] > blocks[b].length) {
+        b++;
+        at = 0;
+      }
+      var block = blocks[b];
+      for (var i = 0; i * 3 < counts[k]; i++) {
+        visit(k, i, block[at + 3 * i], block[at + 3 * i + 1], block[at + 3 * i + 2]);
+      }
+      at += counts[k];
+    }
+  }
+
+  // C's %.*g, which the desktop tools write numbers with.
+  function g(value, digits) {
+    if (value === 0) {
+      return '0';
+    }
+    var e = value.toExponential(digits - 1);
+    var exponent = Number(e.slice(e.indexOf('e') + 1));
+    var text;
+    if (exponent < -4 || exponent >= digits) {
+      var power = Math.abs(exponent);
+      text = e.slice(0, e.indexOf('e')) + 'e' + (exponent < 0 ? '-' : '+') +
+             (power < 10 ? '0' : '') + power;
+      return text.replace(/\.?0+e/, 'e');
+    }
+    text = value.toFixed(digits - 1 - exponent);
+    return text.indexOf('.') < 0 ? text : text.replace(/\.?0+$/, '');
+  }
+
+  // The shortest text that reads back as the same single-precision number.
+  function exact(value) {
+    for (var digits = 6; digits < 10; digits++) {
+      var text = g(value, digits);
+      if (Math.fround(Number(text)) === value) {
+        return text;
+      }
+    }
+    return String(value);
+  }
+
+  // frame,creature,x,y,rotation: the columns of the desktop's trails CSV.
+  function positionsCsv() {
+    var parts = ['frame,creature,x,y,rotation\r\n'];
+    var rows = [];
+    eachPlaced(function (k, i, x, y, rotation) {
+      rows.push(k + ',' + i + ',' + exact(x) + ',' + exact(y) + ',' +
+                (isNaN(rotation) ? '' : exact(rotation)) + '\r\n');
+      if (rows.length === 10000) {
+        parts.push(rows.join(''));
+        rows = [];
+      }
+    });
+    parts.push(rows.join(''));
+    return parts;
+  }
+
+  // -- what it wrote --------------------------------------------------------------------
+  var lines = [];
+  var SHOWN = 1000;        // lines the panel holds: a terminal's scrollback
+  var shownUpTo = 0;       // lines the panel showed when it was last brought up to date
+
+  function output() {
+    return lines.length ? lines.join('\n') + '\n' : '';
+  }
+
+  // -- the run's own time ---------------------------------------------------------------
+  var frames = 0;          // frames the program has drawn
+  var speed = 1;
+  var paused = false;
+  var passes = 0;          // passes the program may still run before the browser shows one
+  var timed = false;       // the program reads its frame clock
+  var clock = 0;           // ms that clock reads
+  var before = null;       // when the browser showed the frame before
+  var interval = 1000 / 60;// ms between the browser's frames, lately
+  var wake = null;         // runs the program's next pass, while it waits for one
+  var over = false;
+
+  var canvas = element('canvas');
+  var status = element('status');
+  var close = element('close');
+  var pause = element('pause');
+  var step = element('step');
+  var speeds = element('speed');
+  var frameShown = element('frame');
+  var panel = element('output');
+  var earlier = element('earlier');
+  var link = element('link');
+
+  element('seed').textContent = seed;
+  element('notice').textContent = notices.join('; ');
+
+  function address() {
+    var moment = paused && !over ? '&frames=' + frames : '';
+    return location.href.split(/[?#]/)[0] + '?seed=' + seed + moment;
+  }
+
+  function runPass() {
+    var go = wake;
+    wake = null;
+    go();
+  }
+
+  function setPaused(to) {
+    paused = to && !over;
+    pause.textContent = paused ? 'Resume' : 'Pause';
+    step.disabled = !paused;
+    status.textContent = over ? status.textContent : paused ? 'paused' : 'running';
+    link.href = address();
+  }
+
+  function frameDrawn(placed) {
+    frames++;
+    keep(placed);
+    passes = Math.max(0, passes - 1);
+    if (stopAt !== null && frames === stopAt) {
+      setPaused(true);
+    }
+    return passes >= 1 && !paused;
+  }
+
+  // A frame of the browser's: the program's time moves on, and the page shows what the
+  // program drew and wrote.
+  function shown(now) {
+    if (over) {
+      return;
+    }
+    requestAnimationFrame(shown);
+    if (before !== null) {
+      interval = now - before;
+    }
+    if (!paused && before !== null) {
+      clock += interval * speed;
+      // No backlog: a frame the program missed is not made up for later.
+      var each = timed ? 1 : speed;
+      passes = Math.min(passes + each, Math.max(each, 1));
+    }
+    before = now;
+    if (wake && passes >= 1 && !paused) {
+      runPass();
+    }
+    show();
+  }
+
+  function show() {
+    var text = String(frames);
+    if (frameShown.textContent !== text) {
+      frameShown.textContent = text;
+    }
+    if (shownUpTo === lines.length) {
+      return;
+    }
+    // Follow the newest line, unless the reader has scrolled back to read.
+    var following = panel.scrollTop + panel.clientHeight >= panel.scrollHeight - 2;
+    if (!following && !over) {
+      return;
+    }
+    shownUpTo = lines.length;
+    var first = Math.max(0, lines.length - SHOWN);
+    panel.textContent = lines.slice(first).join('\n') + '\n';
+    earlier.textContent = first ? first + ' earlier lines are left out here; ' +
+                                  'Save output keeps them all' : '';
+    panel.scrollTop = panel.scrollHeight;
+  }
 
   function ended(text) {
+    over = true;
+    show();
     status.textContent = text;
-    close.disabled = true;
+    [close, pause, step, speeds].forEach(function (control) {
+      control.disabled = true;
+    });
+    link.href = address();
   }
+
+  function download(anchor, name, parts, type) {
+    anchor.addEventListener('click', function () {
+      if (anchor.href) {
+        URL.revokeObjectURL(anchor.href);
+      }
+      anchor.download = name;
+      anchor.href = URL.createObjectURL(new Blob(parts(), {type: type}));
+    });
+  }
+
+  var name = location.pathname.split('/').pop().replace(/\.html$/, '');
+  download(element('positions'), name + '-positions.csv', positionsCsv, 'text/csv');
+  download(element('save-output'), name + '-output.txt', function () {
+    return [output()];
+  }, 'text/plain');
 
   close.addEventListener('click', function () {
     close.disabled = true;
     Module._web_request_quit();
+    // The pass that sees the quit event still runs, as in a window.
+    setPaused(false);
+    pause.disabled = step.disabled = true;
   });
+  pause.addEventListener('click', function () {
+    setPaused(!paused);
+  });
+  step.addEventListener('click', function () {
+    if (paused && wake) {
+      passes = 1;
+      clock += interval * speed;
+      runPass();
+      show();
+      link.href = address();
+    }
+  });
+  speeds.addEventListener('change', function () {
+    speed = Number(speeds.value);
+  });
+  speed = Number(speeds.value);
 
-  return {
+  window.Module = {
     canvas: canvas,
     // Keys reach the program while its canvas has the focus, as keys reach a window.
     keyboardListeningElement: canvas,
+    seed: seed,
+    ticks: function () {
+      timed = true;
+      return Math.floor(clock);
+    },
+    frameDrawn: frameDrawn,
+    waitForPass: function (next) {
+      wake = next;
+    },
     print: function (line) {
-      // Follow the newest line, unless the reader has scrolled back.
-      var following = output.scrollTop + output.clientHeight >= output.scrollHeight - 2;
-      output.appendChild(document.createTextNode(line + '\n'));
-      if (following) {
-        output.scrollTop = output.scrollHeight;
-      }
+      lines.push(line);
     },
     printErr: function (line) {
       console.warn(line);
     },
     onRuntimeInitialized: function () {
-      status.textContent = 'running';
-      close.disabled = false;
+      close.disabled = pause.disabled = speeds.disabled = false;
+      setPaused(paused);
+      requestAnimationFrame(shown);
     },
     onExit: function (code) {
       ended('ended with status ' + code);
     },
     onAbort: function (what) {
       ended('stopped: ' + what);
+    },
+  };
+
+  // What scripts read of the run beside the page's elements: everything the program
+  // wrote, and every position it drew as the CSV the positions link downloads.
+  return {
+    output: output,
+    positions: function () {
+      return positionsCsv().join('');
+    },
+    frames: function () {
+      return frames;
     },
   };
 })();
