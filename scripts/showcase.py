@@ -11,7 +11,12 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from lab.pictures import components  # noqa: E402
 from lab.run import Program  # noqa: E402
+
+# s: how long to wait for the creatures to be in view. On a busy machine one long frame
+# carries a timed program's creatures out of view, and they take a moment to walk back.
+IN_VIEW = 10.0
 
 
 def main():
@@ -22,7 +27,11 @@ def main():
     with Program(program) as p:
         p.wait_window()
         time.sleep(seconds)
-        p.screenshot().save(picture, optimize=True)
+        try:
+            shot = p.screenshot_when(lambda img: bool(components(img)), "its creatures", IN_VIEW)
+        except AssertionError:
+            shot = p.screenshot()
+        shot.save(picture, optimize=True)
         p.close_window()
         status, output = p.wait()
     sys.stdout.write(output)
