@@ -18,7 +18,7 @@ import time
 from collections import namedtuple
 
 from lab.pictures import Projection
-from lab.run import Program
+from lab.run import FAKETIME, Program, pinned_clock
 from lab.xserver import XServer
 
 APITRACE = "/usr/bin/apitrace"
@@ -36,6 +36,19 @@ def require(tools=()):
         if not path or not os.path.exists(path):
             raise Failure("%s not found: install Debian's %s (scripts/install-deps.sh does)"
                           % (path or "Xvfb", package))
+
+
+def pinned(first, runs=1):
+    """The environment of a run whose wall clock is stopped at the Unix second `first`
+    (lab.run.pinned_clock), so that srand(time(0)) takes it as the seed; a Failure where
+    the seconds `first` to `first + runs - 1` are not all seeds srand can take, or where
+    libfaketime is missing."""
+    # srand takes an unsigned int; time(0) counts from 1970.
+    if not 0 <= first <= 2 ** 32 - runs:
+        raise Failure("the seed%s must lie between 0 and %d" % ("s" if runs > 1 else "",
+                                                               2 ** 32 - 1))
+    require([(FAKETIME, "faketime")])
+    return pinned_clock(first)
 
 
 def x_server():

@@ -2,7 +2,7 @@
 """Watches one program from outside while it runs: the work behind scripts/record.sh,
 scripts/trails.sh and scripts/pictures.sh.
 
-    /usr/bin/python3 scripts/watch.py --build DIR PROGRAM SECONDS
+    /usr/bin/python3 scripts/watch.py --build DIR [--seed SECOND] PROGRAM SECONDS
         [--record FILE]... [--csv FILE] [--trails FILE]
 
 Runs PROGRAM (a name in the build folder DIR, or a path) for SECONDS in a private virtual
@@ -14,6 +14,10 @@ closes its window as a user would, and writes from that one run:
   --csv FILE     every creature's position in every frame as the program handed it to
                  OpenGL: frame,creature,x,y,rotation (rotation empty where it draws unturned)
   --trails FILE  a PNG of every creature's path on the program's own projection (trails.py)
+
+With --seed, the program's wall clock stands at the Unix second SECOND, as in a run of
+scripts/experiment.py whose seed column reads SECOND: srand(time(0)) takes SECOND as its
+seed, and its frame clock runs on.
 
 What the program writes goes to standard output; what this script is doing, to standard
 error. It leaves nothing running, and no half-written file when it fails.
@@ -28,7 +32,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
-from lab.traces import Failure, command, require, traced_run, x_server  # noqa: E402
+from lab.traces import Failure, command, pinned, require, traced_run, x_server  # noqa: E402
 
 TOOL = "watch"
 
@@ -53,6 +57,7 @@ def main():
     parser.add_argument("--record", action="append", default=[], metavar="FILE")
     parser.add_argument("--csv", metavar="FILE")
     parser.add_argument("--trails", metavar="FILE")
+    parser.add_argument("--seed", type=int, metavar="SECOND", help="the run's second (Unix time)")
     parser.add_argument("program")
     parser.add_argument("seconds", type=float)
     args = parser.parse_args()
@@ -66,11 +71,15 @@ def main():
             raise Failure("not a program: %s" % program)
         if not args.seconds > 0:
             raise Failure("SECONDS must be more than 0")
+        env = None if args.seed is None else pinned(args.seed)
         check_outputs(args)
         with tempfile.TemporaryDirectory(prefix="moblings-watch-") as folder:
             with x_server() as server:
+                if env:
+                    say("its clock stands at %d, the seed srand takes" % args.seed)
                 run = traced_run(program, args.seconds, server.display, folder,
-                                 os.path.join(args.build, "bench", "libswapcount.so"), say=say)
+                                 os.path.join(args.build, "bench", "libswapcount.so"), env=env,
+                                 say=say)
                 sys.stdout.write(run.output)
                 sys.stdout.flush()
                 if args.record:

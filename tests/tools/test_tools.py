@@ -212,6 +212,36 @@ class Timed(ToolTest):
         self.assertGreater(checked, 0, "no creature was ever outside the field")
 
 
+class Seeded(ToolTest):
+    """--seed stops the program's wall clock at a second, which srand takes as the seed:
+    moblings_fenced, untimed, then draws the same positions in every frame whatever its
+    frames take, and another second places its creatures elsewhere."""
+
+    SEED = 1767225602
+
+    def positions(self, folder, name, script, seed):
+        """The frames of a 1 s run that `script` traced at the second `seed`."""
+        stem = os.path.join(folder, name)
+        outputs = ["--csv", stem + ".csv"] if script == "watch.sh" else [stem]
+        done = self.tool(script, "--seed", str(seed), build_path("moblings_fenced"), "1",
+                         *outputs)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return read_csv(stem + ".csv")
+
+    def test_the_same_second_draws_the_same_run_and_another_another(self):
+        with tempfile.TemporaryDirectory() as folder:
+            first = self.positions(folder, "first", "trails.sh", self.SEED)
+            again = self.positions(folder, "again", "watch.sh", self.SEED)
+            other = self.positions(folder, "other", "trails.sh", self.SEED + 1)
+        # Each run draws as many frames as the machine lets it: only those both drew count.
+        both = min(len(first), len(again))
+        self.assertGreater(both, 1)
+        # Not assertEqual on the lists: its diff of thousands of frames takes minutes.
+        differ = next((k for k in range(both) if again[k] != first[k]), None)
+        self.assertIsNone(differ, "the same seed, another frame %s" % differ)
+        self.assertNotEqual(other[0], first[0], "two seeds, the same places")
+
+
 def windowless(folder, name):
     """A stand-in program in `folder` that cannot open its window, and says so as a
     moblings program does."""
@@ -238,6 +268,21 @@ class Failures(ToolTest):
                     self.assertIn("error setting video mode", done.stderr)
                     for name in outputs:
                         self.assertFalse(os.path.exists(os.path.join(folder, name)), name)
+
+    def test_a_seed_srand_cannot_take_or_none_at_all_is_refused(self):
+        with tempfile.TemporaryDirectory() as folder:
+            run = [windowless(folder, "moblings_windowless"), "1", os.path.join(folder, "run")]
+            wrong = "error: the seed must lie between 0 and 4294967295"
+            for script, args, status, said in (
+                    ("record.sh", ["--seed", "4294967296"] + run, 1, wrong),
+                    ("trails.sh", ["--seed", "-1"] + run, 1, wrong),
+                    ("trails.sh", ["--seed", "1.5"] + run, 2, "invalid int value: '1.5'"),
+                    ("record.sh", ["--seed"], 2, "usage: scripts/record.sh [--seed SECOND]")):
+                with self.subTest(" ".join([script] + args[:2])):
+                    done = self.tool(script, *args)
+                    self.assertEqual(done.returncode, status, done.stderr)
+                    self.assertIn(said, done.stderr)
+                    self.assertEqual(sorted(os.listdir(folder)), ["moblings_windowless"])
 
 
 if __name__ == "__main__":
