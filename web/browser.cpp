@@ -10,17 +10,20 @@
 #include <emscripten.h>
 
 // Hands the page what the frame just drawn placed (x, y and rotation of each shape) and
-// waits until the page lets the program run its next pass: at the browser's next
-// animation frame, or at once when the page runs several passes a frame, or not until
-// it is resumed or stepped. The program's frame loop never returns to the browser;
-// Asyncify unwinds it here and rewinds it when the page wakes it, so the loop runs as
-// written. Once main has slept, its return comes back to no caller, so its status is
-// handed on to exit from here: the page hears of it as from a desktop program's exit.
-EM_JS(void, web_next_frame, (const float* placed, int count), {
+// the view it was drawn in, and waits until the page lets the program run its next pass:
+// at the browser's next animation frame, or at once when the page runs several passes a
+// frame, or not until it is resumed or stepped. The program's frame loop never returns to
+// the browser; Asyncify unwinds it here and rewinds it when the page wakes it, so the loop
+// runs as written. Once main has slept, its return comes back to no caller, so its status
+// is handed on to exit from here: the page hears of it as from a desktop program's exit.
+// The body is JavaScript, which clang-format would mangle.
+// clang-format off
+EM_JS(void, web_next_frame, (const float* placed, int count, const float* view), {
     // Rewinding, the loop calls this again on its way back to where it slept: the frame
     // was handed over before it slept.
-    if (Asyncify.state != = Asyncify.State.Rewinding && Module.frameDrawn(HEAPF32.subarray(
-                                                            placed >> 2, (placed >> 2) + count))) {
+    if (Asyncify.state !== Asyncify.State.Rewinding &&
+        Module.frameDrawn(HEAPF32.subarray(placed >> 2, (placed >> 2) + count),
+                          HEAPF32.subarray(view >> 2, (view >> 2) + 4))) {
         return;
     }
     Asyncify.handleSleep(function(wakeUp) {
@@ -41,6 +44,7 @@ EM_JS(void, web_next_frame, (const float* placed, int count), {
         });
     });
 });
+// clang-format on
 
 namespace {
 generator Random;
@@ -51,7 +55,7 @@ extern "C" {
 // Presents the frame: the browser shows what was drawn once control returns to it.
 void SDL_GL_SwapBuffers() {
     std::vector<float>& placed = Drawn();
-    web_next_frame(placed.data(), static_cast<int>(placed.size()));
+    web_next_frame(placed.data(), static_cast<int>(placed.size()), DrawnView());
     placed.clear();
 }
 

@@ -158,6 +158,11 @@ std::vector<float>& Drawn() {
     return placed;
 }
 
+float* DrawnView() {
+    static float view[4] = {};
+    return view;
+}
+
 extern "C" {
 
 void glMatrixMode(GLenum mode) {
@@ -196,6 +201,11 @@ void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top_, GLdo
     if (l == r || b == t || n == f) {
         return;
     }
+    float* view = DrawnView();
+    view[0] = l;
+    view[1] = r;
+    view[2] = b;
+    view[3] = t;
     matrix m = IDENTITY;
     m.M[0] = 2.0F / (r - l);
     m.M[12] = -(r + l) / (r - l);

@@ -76,22 +76,46 @@ var Page = (function () {
     }
   }
 
-  // C's %.*g, which the desktop tools write numbers with.
+  // C's %.*g, which the desktop tools write numbers with, rounding a tie to even as C
+  // does: every float is a decimal with finitely many digits, and toFixed(100) gives them
+  // all.
   function g(value, digits) {
-    if (value === 0) {
-      return '0';
+    if (value === 0 || !isFinite(value) || Math.abs(value) >= 1e21) {
+      return String(value);
     }
-    var e = value.toExponential(digits - 1);
-    var exponent = Number(e.slice(e.indexOf('e') + 1));
-    var text;
+    var text = Math.abs(value).toFixed(100);
+    var point = text.indexOf('.');
+    var all = text.slice(0, point) + text.slice(point + 1);
+    var lead = all.search(/[1-9]/);
+    var exponent = point - lead - 1;
+    var kept = all.slice(lead, lead + digits).split('').map(Number);
+    var rest = all.slice(lead + digits);
+    if (rest[0] > '5' || (rest[0] === '5' &&
+                          (/[1-9]/.test(rest.slice(1)) || kept[digits - 1] % 2 === 1))) {
+      var i = digits - 1;
+      for (; i >= 0 && kept[i] === 9; i--) {
+        kept[i] = 0;
+      }
+      if (i < 0) {
+        kept.unshift(1);
+        kept.pop();
+        exponent++;
+      } else {
+        kept[i]++;
+      }
+    }
+    var sign = value < 0 ? '-' : '';
+    var figures = kept.join('');
     if (exponent < -4 || exponent >= digits) {
       var power = Math.abs(exponent);
-      text = e.slice(0, e.indexOf('e')) + 'e' + (exponent < 0 ? '-' : '+') +
-             (power < 10 ? '0' : '') + power;
-      return text.replace(/\.?0+e/, 'e');
+      return sign + (figures[0] + '.' + figures.slice(1)).replace(/\.?0+$/, '') + 'e' +
+             (exponent < 0 ? '-' : '+') + (power < 10 ? '0' : '') + power;
     }
-    text = value.toFixed(digits - 1 - exponent);
-    return text.indexOf('.') < 0 ? text : text.replace(/\.?0+$/, '');
+    var whole = exponent >= 0 ? figures.slice(0, exponent + 1) : '0';
+    var fraction = exponent >= 0 ? figures.slice(exponent + 1)
+                                 : '0'.repeat(-exponent - 1) + figures;
+    fraction = fraction.replace(/0+$/, '');
+    return sign + whole + (fraction ? '.' + fraction : '');
   }
 
   // The shortest text that reads back as the same single-precision number.
@@ -175,9 +199,18 @@ var Page = (function () {
     link.href = address();
   }
 
-  function frameDrawn(placed) {
+  var view = null;         // left, right, bottom, top of the view, in world units
+  var watchers = {frame: [], show: []};
+
+  function frameDrawn(placed, edges) {
+    if (view === null) {
+      view = Array.from(edges);
+    }
     frames++;
     keep(placed);
+    watchers.frame.forEach(function (watch) {
+      watch(frames - 1, placed);
+    });
     passes = Math.max(0, passes - 1);
     if (stopAt !== null && frames === stopAt) {
       setPaused(true);
@@ -213,6 +246,9 @@ var Page = (function () {
     if (frameShown.textContent !== text) {
       frameShown.textContent = text;
     }
+    watchers.show.forEach(function (watch) {
+      watch();
+    });
     if (shownUpTo === lines.length) {
       return;
     }
@@ -312,8 +348,23 @@ var Page = (function () {
   };
 
   // What scripts read of the run beside the page's elements: everything the program
-  // wrote, and every position it drew as the CSV the positions link downloads.
+  // wrote, and every position it drew as the CSV the positions link downloads. What
+  // watches the run from the page: on('frame', watch) calls watch(frame, placed) as each
+  // frame is drawn, placed being x, y, rotation of each shape, valid only during the call;
+  // on('show', watch) calls watch() whenever the page shows the run anew (a browser's
+  // frame, a step, the end).
   return {
+    canvas: canvas,
+    on: function (what, watch) {
+      watchers[what].push(watch);
+    },
+    // The view the program drew in: [left, right, bottom, top] in world units, once it
+    // has drawn a frame.
+    view: function () {
+      return view;
+    },
+    eachPlaced: eachPlaced,
+    name: name,
     output: output,
     positions: function () {
       return positionsCsv().join('');
