@@ -38,15 +38,20 @@ def require(tools=()):
                           % (path or "Xvfb", package))
 
 
-def pinned(first, runs=1):
-    """The environment of a run whose wall clock is stopped at the Unix second `first`
-    (lab.run.pinned_clock), so that srand(time(0)) takes it as the seed; a Failure where
-    the seconds `first` to `first + runs - 1` are not all seeds srand can take, or where
-    libfaketime is missing."""
+def check_seeds(first, runs=1):
+    """A Failure where the seconds `first` to `first + runs - 1` are not all seeds srand
+    can take."""
     # srand takes an unsigned int; time(0) counts from 1970.
     if not 0 <= first <= 2 ** 32 - runs:
         raise Failure("the seed%s must lie between 0 and %d" % ("s" if runs > 1 else "",
                                                                2 ** 32 - 1))
+
+
+def pinned(first):
+    """The environment of a run whose wall clock is stopped at the Unix second `first`
+    (lab.run.pinned_clock), so that srand(time(0)) takes it as the seed; a Failure where
+    it is no seed srand can take, or where libfaketime is missing."""
+    check_seeds(first)
     require([(FAKETIME, "faketime")])
     return pinned_clock(first)
 

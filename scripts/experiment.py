@@ -48,7 +48,8 @@ sys.path.insert(0, os.path.dirname(HERE))
 import variants  # noqa: E402
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
-from lab.traces import Failure, command, require, traced_run, x_server  # noqa: E402
+from lab.traces import (Failure, check_seeds, command, require, traced_run,  # noqa: E402
+                        x_server)
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
 HEADER = ["run", "seed", "frame", "inside", "outside", "mean_distance", "mean_from_start",
@@ -445,9 +446,7 @@ def main():
         if not args.seconds > 0:
             raise Failure("SECONDS must be more than 0")
         first = int(time.time()) if args.seed is None else args.seed
-        # srand takes an unsigned int; time(0) counts from 1970.
-        if not 0 <= first <= 2 ** 32 - args.runs:
-            raise Failure("the seeds must lie between 0 and %d" % (2 ** 32 - 1))
+        check_seeds(first, args.runs)
         if args.check:
             return
         if not values and (not os.access(program, os.X_OK) or os.path.isdir(program)):
