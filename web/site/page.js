@@ -147,8 +147,13 @@ var Page = (function () {
 
   // -- what it wrote --------------------------------------------------------------------
   var lines = [];
-  var SHOWN = 1000;        // lines the panel holds: a terminal's scrollback
+  // Laying the panel out again costs about a millisecond for each hundred lines it holds,
+  // so it holds a terminal's scrollback, not everything, and is brought up to date a few
+  // times a second, not at every frame.
+  var SHOWN = 500;         // lines the panel holds
+  var REFRESH = 250;       // ms between its updates while the program runs
   var shownUpTo = 0;       // lines the panel showed when it was last brought up to date
+  var shownAt = -Infinity; // when that was
 
   function output() {
     return lines.length ? lines.join('\n') + '\n' : '';
@@ -249,7 +254,8 @@ var Page = (function () {
     watchers.show.forEach(function (watch) {
       watch();
     });
-    if (shownUpTo === lines.length) {
+    var now = performance.now();
+    if (shownUpTo === lines.length || (now - shownAt < REFRESH && !paused && !over)) {
       return;
     }
     // Follow the newest line, unless the reader has scrolled back to read.
@@ -258,6 +264,7 @@ var Page = (function () {
       return;
     }
     shownUpTo = lines.length;
+    shownAt = now;
     var first = Math.max(0, lines.length - SHOWN);
     panel.textContent = lines.slice(first).join('\n') + '\n';
     earlier.textContent = first ? first + ' earlier lines are left out here; ' +
