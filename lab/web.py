@@ -60,8 +60,9 @@ class Site:
         return False
 
 
-def chromium(webgl=True):
+def chromium(webgl=True, downloads=None):
     """A headless Chromium, driven through Debian's chromedriver; without WebGL when asked.
+    What its pages download goes to the folder `downloads`, when given, without a question.
     The caller quits it."""
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
@@ -69,7 +70,28 @@ def chromium(webgl=True):
     options.binary_location = "/usr/bin/chromium"
     for flag in CHROMIUM_FLAGS + ([] if webgl else ["--disable-3d-apis"]):
         options.add_argument(flag)
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    if downloads:
+        options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                                  "download.prompt_for_download": False})
+    browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    if downloads:
+        # Headless, the preference alone is not enough.
+        browser.execute_cdp_cmd("Page.setDownloadBehavior",
+                                {"behavior": "allow", "downloadPath": downloads})
+    return browser
+
+
+def downloaded(folder, suffix, timeout=LOAD_TIMEOUT):
+    """Waits for the one file ending in `suffix` that a page downloaded into `folder` and
+    is complete; returns its path."""
+    def complete():
+        names = os.listdir(folder)
+        done = [n for n in names if n.endswith(suffix)]
+        if done and not any(n.endswith(".crdownload") for n in names):
+            assert len(done) == 1, done
+            return os.path.join(folder, done[0])
+        return None
+    return wait_for("download of a %s file" % suffix, complete, timeout)
 
 
 # Counts the frames the browser shows a page: the callbacks requestAnimationFrame runs.

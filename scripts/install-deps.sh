@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: MIT
 # Installs, from Debian's packages, everything the programs and their tests need that the
 # machine lacks; with --web, also what builds them for web browsers (Emscripten) and what
-# tests them there (Chromium). SDL 1.2 comes as sdl12-compat unless the classic library is
-# already installed (or asked for with MOBLINGS_SDL=classic): the two -dev packages conflict.
+# tests them there (Chromium, and ffprobe for the pages' recordings). SDL 1.2 comes as
+# sdl12-compat unless the classic library is already installed (or asked for with
+# MOBLINGS_SDL=classic): the two -dev packages conflict.
 set -euo pipefail
 
 packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev libegl-mesa0
@@ -12,7 +13,7 @@ packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev
           apitrace imagemagick webp gifsicle python3-matplotlib)
 case "${1:-}" in
     "") ;;
-    --web) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
+    --web) packages+=(emscripten chromium chromium-driver python3-selenium ffmpeg) ;;
     *) echo "usage: $0 [--web]" >&2; exit 2 ;;
 esac
 

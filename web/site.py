@@ -16,6 +16,16 @@ import shutil
 import string
 import sys
 
+from PIL import Image
+
+# The sources a program's page shows, beside its program.h: the settings it changes, and
+# the classes whose rules those settings choose between.
+SOURCES = (("settings", "include/settings.h"), ("main", "src/main.cpp"),
+           ("movement", "src/movement.cpp"), ("moblery", "src/moblery.cpp"),
+           ("mobling", "src/mobling.cpp"), ("renderer", "src/renderer.cpp"))
+# The index's pictures: the trails picture without its caption, this wide.
+PICTURE_WIDTH = 240
+
 
 def about(source, program):
     """The sentence the program's settings begin with: what follows its name in the
@@ -33,6 +43,39 @@ def about(source, program):
     return text[:1].upper() + text[1:]
 
 
+def notes(here):
+    """What to look for in each program's code: web/site/code-notes.txt, a paragraph a
+    program, each beginning with the program's name and a colon."""
+    with open(os.path.join(here, "code-notes.txt")) as f:
+        paragraphs = [" ".join(p.split()) for p in f.read().split("\n\n") if p.strip()]
+    return dict(p.split(": ", 1) for p in paragraphs if not p.startswith("#"))
+
+
+def code(source, program, note):
+    """The page's "How it works": the program's own settings and the shared sources, as
+    they are in the repository, for the page to highlight."""
+    files = [("program", "programs/%s/program.h" % program)] + list(SOURCES)
+    parts = ["<p>%s</p>" % html.escape(note)]
+    for n, (name, path) in enumerate(files):
+        with open(os.path.join(source, path)) as f:
+            text = f.read()
+        parts.append('<details%s><summary>%s</summary><pre><code id="code-%s" '
+                     'class="language-cpp">%s</code></pre></details>'
+                     % (" open" if n == 0 else "", path, name, html.escape(text)))
+    return "\n".join(parts)
+
+
+def picture(source, program, site):
+    """A small picture of the program's trails for the index; its path in the site."""
+    os.makedirs(os.path.join(site, "pictures"), exist_ok=True)
+    path = "pictures/%s.png" % program
+    with Image.open(os.path.join(source, "docs", "pictures", program + "-trails.png")) as img:
+        small = img.convert("RGB").crop((0, 0, 800, 600))
+        small.thumbnail((PICTURE_WIDTH, PICTURE_WIDTH), Image.LANCZOS)
+        small.save(os.path.join(site, path), optimize=True)
+    return path
+
+
 def main():
     if len(sys.argv) < 5:
         sys.exit(__doc__)
@@ -42,19 +85,23 @@ def main():
     with open(os.path.join(here, "program.html")) as f:
         page = string.Template(f.read())
     items = []
+    look_for = notes(here)
     for program in programs:
         words = html.escape(about(source, program))
         with open(os.path.join(site, program + ".html"), "w") as f:
-            f.write(page.substitute(name=program, about=words))
+            f.write(page.substitute(name=program, about=words,
+                                    code=code(source, program, look_for[program])))
         for suffix in (".js", ".wasm"):
             shutil.copyfile(os.path.join(build, program + suffix),
                             os.path.join(site, program + suffix))
-        items.append('    <li><a href="%s.html">%s</a>: %s</li>' % (program, program, words))
+        items.append('    <li><a href="%s.html"><img src="%s" alt="trails of %s" width="%d">'
+                     '%s</a>: %s</li>' % (program, picture(source, program, site), program,
+                                          PICTURE_WIDTH, program, words))
     with open(os.path.join(here, "index.html")) as f:
         index = string.Template(f.read())
     with open(os.path.join(site, "index.html"), "w") as f:
         f.write(index.substitute(programs="\n".join(items)))
-    for name in ("page.js", "style.css"):
+    for name in ("page.js", "keep.js", "code.js", "style.css"):
         shutil.copyfile(os.path.join(here, name), os.path.join(site, name))
 
 

@@ -37,11 +37,17 @@ BROWSER_SLACK = 1 / 16
 
 class BrowserTest:
     webgl = True
+    keeps = False  # what its pages download is kept, in self.downloads
 
     def setUp(self):
         self.site = web.Site(SITE)
         self.addCleanup(self.site.stop)
-        self.browser = web.chromium(self.webgl)
+        self.downloads = None
+        if self.keeps:
+            folder = tempfile.TemporaryDirectory()
+            self.addCleanup(folder.cleanup)
+            self.downloads = folder.name
+        self.browser = web.chromium(self.webgl, self.downloads)
         self.addCleanup(self.browser.quit)
 
     def open(self):
@@ -210,6 +216,97 @@ class ResumeTests(BrowserTest):
         self.assertGreater(max(ms[held - 1:]), 0, "the program moved on after the pause")
 
 
+class KeepTests(BrowserTest):
+    """Snapshot and Record download what the canvas showed, running and paused."""
+    keeps = True
+
+    def snapshot(self, page):
+        page.press("snapshot")
+        path = web.downloaded(self.downloads, ".png")
+        img = Image.open(path)
+        self.addCleanup(img.close)
+        os.rename(path, path + ".seen")
+        fits = self.look_at(img.convert("RGB"))
+        self.assertTrue(fits, "no creatures in the snapshot")
+        self.assertShapesFit(fits)
+        return os.path.basename(path), img
+
+    def test_snapshot_is_the_canvas_paused_or_running(self):
+        page = web.Page(self.browser, self.site, PROGRAM, "seed=%d&frames=40" % SEED)
+        page.wait_started()
+        page.wait_frames(40)
+        self.assertEqual(page.status(), "paused")
+        # Paused, the program draws nothing: the picture is the one it drew last.
+        name, img = self.snapshot(page)
+        self.assertEqual(name, "%s-frame-40.png" % PROGRAM)
+        self.assertEqual((img.format, img.size), ("PNG", (800, 600)))
+        self.assertEqual(img.convert("RGB").tobytes(), page.canvas().tobytes(),
+                         "the snapshot is not what the canvas shows")
+        page.press("pause")
+        page.set_speed(8)
+        page.wait_frames(200)
+        name, _ = self.snapshot(page)
+        self.assertGreater(int(re.fullmatch(r"%s-frame-(\d+)\.png" % PROGRAM, name)[1]), 200)
+
+    def test_recording_is_a_webm_of_the_frames_shown(self):
+        page = self.open()
+        page.wait_started()
+        first = page.wait_frames(5)
+        page.press("record")
+        self.assertIn("Stop", page.text("record"))
+        page.wait_frames(first + 60)
+        page.press("record")
+        self.assertEqual(page.text("record"), "Record")
+        path = web.downloaded(self.downloads, ".webm")
+        probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams",
+                                "v:0", "-show_entries", "stream=codec_name,width,height,"
+                                "nb_read_frames", "-of", "csv=p=0", path],
+                               capture_output=True, text=True, check=True).stdout.split(",")
+        self.assertIn(probe[0], ("vp8", "vp9"))
+        self.assertEqual(probe[1:3], ["800", "600"])
+        self.assertGreater(int(probe[3]), 1, "frames in the recording")
+        # Its first and last pictures show the creatures, moved on.
+        places = []
+        # MediaRecorder's WebM has no index to seek by: the last is kept of all decoded.
+        for which in (["-frames:v", "1"], []):
+            still = os.path.join(self.downloads, "still.png")
+            subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", path, "-update", "1", *which,
+                            still], check=True)
+            with Image.open(still) as img:
+                blue = img.convert("RGB").getchannel("B").point(lambda v: 255 if v >= 128 else 0)
+            zero = Image.new("L", blue.size)
+            shapes = pictures.components(Image.merge("RGB", (zero, zero, blue)))
+            self.assertTrue(all(pictures.CREATURE_PIXELS[0] // 2 <= c.pixels
+                                <= 2 * pictures.CREATURE_PIXELS[1] for c in shapes), shapes)
+            self.assertTrue(0 < len(shapes) <= self.population, shapes)
+            places.append(shapes)
+        self.assertNotEqual(*places, "the recording stood still")
+
+
+class CodeTests(BrowserTest):
+    """The page holds the program's settings and the sources that run them, as they are."""
+
+    def test_the_programs_own_sources(self):
+        self.open().wait_started()
+        read = "return document.getElementById(arguments[0]).textContent"
+        for name, path in (("program", "programs/%s/program.h" % PROGRAM),
+                           ("movement", "src/movement.cpp"), ("moblery", "src/moblery.cpp"),
+                           ("settings", "include/settings.h")):
+            with open(os.path.join(ROOT, path)) as f:
+                self.assertEqual(self.browser.execute_script(read, "code-" + name), f.read(),
+                                 path)
+        note = self.browser.execute_script(
+            "return document.querySelector('#code p').textContent")
+        self.assertGreater(len(note), 80, "a sentence or two on what to look for")
+        # Highlighted where the site has highlight.js, plain text where it has not.
+        spans = self.browser.execute_script(
+            "return document.querySelectorAll('#code-program span').length")
+        if os.path.exists(os.path.join(SITE, "lib", "highlight.min.js")):
+            self.assertGreater(spans, 5, "the settings are not highlighted")
+        else:
+            self.assertEqual(spans, 0)
+
+
 class IndexTests(BrowserTest):
     """The site as a whole, and the README's commands that serve it and picture it."""
 
@@ -222,13 +319,18 @@ class IndexTests(BrowserTest):
         from selenium.webdriver.common.by import By
         self.browser.get(self.site.url())
         links = self.browser.find_elements(By.CSS_SELECTOR, "#programs li a")
-        programs = [os.path.basename(name)[:-len(".js")] for name in sorted(os.listdir(SITE))
-                    if name.endswith(".js") and name != "page.js"]
+        programs = [name[:-len(".wasm")] for name in sorted(os.listdir(SITE))
+                    if name.endswith(".wasm")]
         self.assertEqual(sorted(a.text for a in links), programs)
         for a in links:
             self.assertEqual(a.get_attribute("href"), self.site.url(a.text + ".html"))
             words = a.find_element(By.XPATH, "..").text
             self.assertGreater(len(words), len(a.text) + 40, "one sentence on it: " + words)
+            # A picture of the program's own trails, loaded.
+            img = a.find_element(By.TAG_NAME, "img")
+            self.assertEqual(img.get_attribute("src"), self.site.url("pictures/%s.png" % a.text))
+            self.assertGreater(self.browser.execute_script(
+                "return arguments[0].complete && arguments[0].naturalWidth", img), 100, a.text)
 
     def test_served_at_the_address_printed(self):
         server = self.web_sh("--serve", start_new_session=True)
@@ -265,7 +367,7 @@ def main():
     kind = harness.kind(PROGRAM)
     for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests),
                         ("SameRun", SameRunTests), ("Control", ControlTests),
-                        ("Resume", ResumeTests)):
+                        ("Resume", ResumeTests), ("Keep", KeepTests), ("Code", CodeTests)):
         globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
     unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])
 
