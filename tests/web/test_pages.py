@@ -238,8 +238,8 @@ class KeepTests(BrowserTest):
         self.assertEqual(page.status(), "paused")
         # Paused, the program draws nothing: the picture is the one it drew last.
         name, img = self.snapshot(page)
-        self.assertEqual(name, "%s-frame-40.png" % PROGRAM)
-        self.assertEqual((img.format, img.size), ("PNG", (800, 600)))
+        self.assertEqual((name, img.format, img.size),
+                         ("%s-frame-40.png" % PROGRAM, "PNG", (800, 600)))
         self.assertEqual(img.convert("RGB").tobytes(), page.canvas().tobytes(),
                          "the snapshot is not what the canvas shows")
         page.press("pause")
@@ -247,6 +247,11 @@ class KeepTests(BrowserTest):
         page.wait_frames(200)
         name, _ = self.snapshot(page)
         self.assertGreater(int(re.fullmatch(r"%s-frame-(\d+)\.png" % PROGRAM, name)[1]), 200)
+        # Paused by the button, at whatever frame that was.
+        page.press("pause")
+        name, img = self.snapshot(page)
+        self.assertEqual(name, "%s-frame-%d.png" % (PROGRAM, page.frames()))
+        self.assertEqual(img.convert("RGB").tobytes(), page.canvas().tobytes())
 
     def test_recording_is_a_webm_of_the_frames_shown(self):
         page = self.open()

@@ -4,26 +4,54 @@
 // again, downloads a WebM of it.
 //
 // The program's WebGL canvas does not keep its drawing buffer: it reads black outside the
-// task that drew it, and a paused run draws nothing. So each picture the browser shows is
-// copied, in the task that drew it, into a canvas of the page's own, which holds still
-// while the run is paused; the snapshot is that copy, and the recording is that copy's
-// stream, given a frame at each new picture.
+// task that drew it, and a paused run draws nothing. So a picture is copied, in the task
+// that drew it, into a canvas of the page's own, which holds still while the run is
+// paused; the snapshot is that copy, and the recording is that copy's stream, given a
+// frame at each new picture. A copy reads the picture back from the GPU, which cost a
+// third of the frames in headless Chromium, so a picture is copied only when it may be
+// kept: while recording, when a snapshot waits for it, while the pointer or the focus is
+// on the controls (Pause, Snapshot, Record), and once the run is paused or has ended.
 'use strict';
 
 (function () {
   var snapshot = document.getElementById('snapshot');
   var record = document.getElementById('record');
+  var status = document.getElementById('status');
   var copy = document.createElement('canvas');
   copy.width = Page.canvas.width;
   copy.height = Page.canvas.height;
   var context = copy.getContext('2d', {alpha: false});
   var copied = -1;         // frames the program had drawn when the copy was taken
+  var wanted = false;      // a snapshot waits for the next picture
+  var near = 0;            // controls the pointer or the focus is on
   var track = null;        // the recording's video track, while recording
   var recorder = null;
   var first = 0;           // the frame the recording began at
 
+  document.querySelectorAll('.controls').forEach(function (controls) {
+    function enter() {
+      near++;
+    }
+    function leave() {
+      near = Math.max(0, near - 1);
+    }
+    controls.addEventListener('pointerenter', enter);
+    controls.addEventListener('pointerleave', leave);
+    controls.addEventListener('focusin', enter);
+    controls.addEventListener('focusout', leave);
+  });
+
+  function fresh() {
+    return copied === Page.frames();
+  }
+
   Page.on('show', function () {
-    if (Page.frames() === copied || Page.frames() === 0) {
+    if (Page.frames() === 0 || fresh()) {
+      return;
+    }
+    snapshot.disabled = false;
+    record.disabled = !window.MediaRecorder;
+    if (!(track || wanted || near > 0 || status.textContent !== 'running')) {
       return;
     }
     copied = Page.frames();
@@ -31,10 +59,12 @@
     context.fillStyle = '#000';
     context.fillRect(0, 0, copy.width, copy.height);
     context.drawImage(Page.canvas, 0, 0);
-    snapshot.disabled = false;
-    record.disabled = !window.MediaRecorder;
     if (track) {
       track.requestFrame();
+    }
+    if (wanted) {
+      wanted = false;
+      saveSnapshot();
     }
   });
 
@@ -50,11 +80,20 @@
     }, 60000);
   }
 
-  snapshot.addEventListener('click', function () {
+  function saveSnapshot() {
     var frame = copied;
     copy.toBlob(function (blob) {
       save(blob, Page.name + '-frame-' + frame + '.png');
     }, 'image/png');
+  }
+
+  // The picture shown now or, when it was not kept, the next one the program draws.
+  snapshot.addEventListener('click', function () {
+    if (fresh()) {
+      saveSnapshot();
+    } else {
+      wanted = true;
+    }
   });
 
   function type() {
@@ -74,13 +113,15 @@
     recorder.ondataavailable = function (event) {
       chunks.push(event.data);
     };
-    first = copied;
+    first = Page.frames();
     recorder.onstop = function () {
       save(new Blob(chunks, {type: 'video/webm'}),
            Page.name + '-frames-' + first + '-' + copied + '.webm');
     };
     recorder.start(1000);
-    track.requestFrame();
+    if (fresh()) {
+      track.requestFrame();
+    }
     record.textContent = 'Stop recording and save (WebM)';
     record.classList.add('recording');
   }
