@@ -2,8 +2,9 @@
 """The programs' pages in headless Chromium, seen as their users see them: a timed
 program, a turned untimed one and the still one show their creatures in the canvas, and
 Close ends the run as closing the window does; without WebGL a page shows the program's
-failure. The index links every program's page. A page's run for a seed is the desktop
-program's run for it, and a page can be paused, stepped and sped up.
+failure. The index links every program's page, with a picture of it. A page's run for a
+seed is the desktop program's run for it, and a page can be paused, stepped and sped up; it
+keeps a snapshot and a recording of what it showed, and holds the code it runs.
 
     /usr/bin/python3 test_pages.py SITE PROGRAM [TestClass]
 
