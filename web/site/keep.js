@@ -118,10 +118,15 @@
       save(new Blob(chunks, {type: 'video/webm'}),
            Page.name + '-frames-' + first + '-' + copied + '.webm');
     };
+    // The picture shown now is the first, once the recorder takes frames; the stream takes
+    // a frame of a canvas drawn on since it was asked for one, so the copy is drawn again.
+    recorder.onstart = function () {
+      if (fresh() && track) {
+        context.drawImage(copy, 0, 0);
+        track.requestFrame();
+      }
+    };
     recorder.start(1000);
-    if (fresh()) {
-      track.requestFrame();
-    }
     record.textContent = 'Stop recording and save (WebM)';
     record.classList.add('recording');
   }
