@@ -7,7 +7,9 @@ any static web server serves it.
 
 SOURCE is the source tree, BUILD the folder the programs were built in, SITE the folder
 to write. What the index says of a program comes from the comment at the top of its
-program.h, so it says what the code says.
+program.h, so it says what the code says, beside its trails picture from docs/pictures,
+scaled down; each page shows its program.h and the shared sources as they are, with what
+web/site/code-notes.txt says to look for in them.
 """
 
 import html
