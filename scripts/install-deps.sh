@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Installs, from Debian's packages, everything the programs and their tests need that the
 # machine lacks; with --web, also what builds them for web browsers (Emscripten) and what
-# tests them there (Chromium, and ffprobe for the pages' recordings). SDL 1.2 comes as
+# tests them there (Chromium, and ffprobe for the pages' recordings), and npm where it is
+# missing. SDL 1.2 comes as
 # sdl12-compat unless the classic library is already installed (or asked for with
 # MOBLINGS_SDL=classic): the two -dev packages conflict.
 set -euo pipefail
@@ -16,6 +17,8 @@ case "${1:-}" in
     --web) packages+=(emscripten chromium chromium-driver python3-selenium ffmpeg) ;;
     *) echo "usage: $0 [--web]" >&2; exit 2 ;;
 esac
+# npm installs the pages' libraries; a machine may have its own node and npm, not Debian's.
+if [ "${1:-}" = --web ] && ! command -v npm >/dev/null; then packages+=(npm); fi
 
 # A package whose triggers are still to run (another install, a moment ago, set them off)
 # is installed all the same.

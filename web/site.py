@@ -25,6 +25,12 @@ from PIL import Image
 SOURCES = (("settings", "include/settings.h"), ("main", "src/main.cpp"),
            ("movement", "src/movement.cpp"), ("moblery", "src/moblery.cpp"),
            ("mobling", "src/mobling.cpp"), ("renderer", "src/renderer.cpp"))
+# The pages' libraries, from web/node_modules (npm ci, as package-lock.json pins them),
+# copied into the site's lib/: each file of a package, under the name the pages load.
+LIBRARIES = (("uplot/dist/uPlot.iife.min.js", "uPlot.iife.min.js"),
+             ("uplot/dist/uPlot.min.css", "uPlot.min.css"),
+             ("@highlightjs/cdn-assets/highlight.min.js", "highlight.min.js"),
+             ("@highlightjs/cdn-assets/styles/github-dark.min.css", "github-dark.min.css"))
 # The index's pictures: the trails picture without its caption, this wide.
 PICTURE_WIDTH = 240
 
@@ -103,6 +109,12 @@ def main():
         index = string.Template(f.read())
     with open(os.path.join(site, "index.html"), "w") as f:
         f.write(index.substitute(programs="\n".join(items)))
+    modules = os.path.join(os.path.dirname(here), "node_modules")
+    if not os.path.isdir(modules):
+        sys.exit("site.py: no %s: run npm ci in %s" % (modules, os.path.dirname(here)))
+    os.makedirs(os.path.join(site, "lib"), exist_ok=True)
+    for path, name in LIBRARIES:
+        shutil.copyfile(os.path.join(modules, path), os.path.join(site, "lib", name))
     for name in ("page.js", "keep.js", "code.js", "style.css"):
         shutil.copyfile(os.path.join(here, name), os.path.join(site, name))
 
