@@ -115,7 +115,7 @@ def main():
     os.makedirs(os.path.join(site, "lib"), exist_ok=True)
     for path, name in LIBRARIES:
         shutil.copyfile(os.path.join(modules, path), os.path.join(site, "lib", name))
-    for name in ("page.js", "keep.js", "code.js", "style.css"):
+    for name in ("page.js", "keep.js", "code.js", "study.js", "style.css"):
         shutil.copyfile(os.path.join(here, name), os.path.join(site, name))
 
 
