@@ -12,6 +12,7 @@ Each test process serves the site and starts a browser of its own. MOBLINGS_BUIL
 the desktop build whose programs a page's run is compared with (default: build/).
 """
 
+import csv
 import math
 import os
 import re
@@ -304,13 +305,96 @@ class CodeTests(BrowserTest):
         note = self.browser.execute_script(
             "return document.querySelector('#code p').textContent")
         self.assertGreater(len(note), 80, "a sentence or two on what to look for")
-        # Highlighted where the site has highlight.js, plain text where it has not.
         spans = self.browser.execute_script(
             "return document.querySelectorAll('#code-program span').length")
-        if os.path.exists(os.path.join(SITE, "lib", "highlight.min.js")):
-            self.assertGreater(spans, 5, "the settings are not highlighted")
+        self.assertGreater(spans, 5, "the settings are not highlighted")
+
+
+def coloured(img):
+    """Pixels neither black nor blue: the program draws only blue creatures on black."""
+    return sum(1 for r, g, _ in img.getdata() if r > 32 or g > 32)
+
+
+class StudyTests(BrowserTest):
+    """What a reader studies a run by: the paths over the picture, the measures of the
+    frame just drawn and their plot."""
+
+    def test_trails_over_the_picture_on_and_off(self):
+        page = web.Page(self.browser, self.site, PROGRAM, "seed=%d&frames=20" % SEED)
+        page.wait_started()
+        page.wait_frames(20)
+        self.assertEqual(coloured(page.window()), 0, "the program's own picture")
+        page.press("trails")
+        page.press("pause")
+        page.wait_frames(120)
+        page.press("pause")
+        with_trails = page.window()
+        self.assertGreater(coloured(with_trails), 10 * self.population, "no paths drawn")
+        page.press("trails")
+        picture = page.window()
+        self.assertEqual(coloured(picture), 0, "the paths stayed when trails went off")
+        self.assertEqual(picture.tobytes(), page.canvas().tobytes())
+        self.assertTrue(self.browser.execute_script(
+            "return document.querySelector('#plot canvas').width > 0"), "no plot")
+
+    def test_inside_and_outside_are_the_population_at_every_moment(self):
+        page = self.open()
+        page.wait_started()
+        page.wait_frames(2)
+        seen = []
+        for speed in (1, 8):
+            page.set_speed(speed)
+            for _ in range(5):
+                seen.append(page.measures())
+                time.sleep(0.1)
+        page.press("pause")
+        for _ in range(3):
+            held = page.frames()
+            page.press("step")
+            page.wait_frames(held + 1, 10)
+            seen.append(page.measures())
+            self.assertEqual(seen[-1]["frame"], str(held + 1), "a step shows its frame's")
+        for m in seen:
+            self.assertEqual(int(m["inside"]) + int(m["outside"]), self.population, m)
+            self.assertGreaterEqual(float(m["mean-step"]), 0, m)
+        moved = {m["mean-from-start"] for m in seen}
+        if self.moves:
+            self.assertGreater(len(moved), 1, "the measures stood still")
         else:
-            self.assertEqual(spans, 0)
+            self.assertEqual(moved, {"0"})
+            self.assertEqual({(m["inside"], m["mean-distance"], m["mean-step"]) for m in seen},
+                             {(seen[0]["inside"], seen[0]["mean-distance"], "0")},
+                             "the still program's measures changed")
+
+    def test_the_measures_of_the_desktop_run_of_the_seed(self):
+        with tempfile.TemporaryDirectory() as folder:
+            stem = os.path.join(folder, "desktop")
+            done = subprocess.run([os.path.join(ROOT, "scripts", "experiment.sh"), "--seed",
+                                   str(SEED), os.path.join(BUILD, PROGRAM), "1", "1", stem],
+                                  capture_output=True, text=True, timeout=240)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(stem + ".csv", newline="") as f:
+                rows = list(csv.DictReader(f))
+        # As far as the desktop went in its second, and a step on.
+        frames = min(60, len(rows) - 1)
+        self.assertGreaterEqual(frames, 2, "too few frames to compare")
+        page = web.Page(self.browser, self.site, PROGRAM, "seed=%d&frames=%d" % (SEED, frames))
+        page.wait_started()
+        page.wait_frames(frames)
+        for frame in (frames, frames + 1):
+            if frame > frames:
+                page.press("step")
+                page.wait_frames(frame, 10)
+            shown, row = page.measures(), rows[frame - 1]
+            self.assertEqual(shown["frame"], str(frame))
+            self.assertEqual(row["frame"], str(frame - 1))
+            for name in web.MEASURES[1:]:
+                on_desktop, in_page = row[name.replace("-", "_")], shown[name]
+                self.assertEqual(bool(on_desktop), bool(in_page), name)
+                if on_desktop:
+                    self.assertAlmostEqual(float(in_page), float(on_desktop),
+                                           delta=1e-12 * abs(float(on_desktop)),
+                                           msg="%s of frame %d" % (name, frame - 1))
 
 
 class IndexTests(BrowserTest):
@@ -373,7 +457,8 @@ def main():
     kind = harness.kind(PROGRAM)
     for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests),
                         ("SameRun", SameRunTests), ("Control", ControlTests),
-                        ("Resume", ResumeTests), ("Keep", KeepTests), ("Code", CodeTests)):
+                        ("Resume", ResumeTests), ("Keep", KeepTests), ("Code", CodeTests),
+                        ("Study", StudyTests)):
         globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
     unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])
 
