@@ -123,6 +123,10 @@ def wait_for(what, test, timeout):
         time.sleep(0.05)
 
 
+# The ids of the frame and of the measures of it, as the experiments' CSV names them.
+MEASURES = ("frame", "inside", "outside", "mean-distance", "mean-from-start", "mean-step")
+
+
 class Page:
     """One program's page, open in a browser; the ids it uses are the pages' interface."""
 
@@ -181,6 +185,20 @@ class Page:
         """The canvas as it is on the screen, as an RGB image."""
         png = self._element("canvas").screenshot_as_png
         return Image.open(io.BytesIO(png)).convert("RGB")
+
+    def window(self):
+        """The 800 x 600 window area as it is on the screen: the program's picture with
+        whatever the page lays over it, as an RGB image."""
+        from selenium.webdriver.common.by import By
+        png = self.browser.find_element(By.CSS_SELECTOR, ".window").screenshot_as_png
+        return Image.open(io.BytesIO(png)).convert("RGB").crop((0, 0, 800, 600))
+
+    def measures(self):
+        """The frame and the measures the page shows of it, read at one moment: a dict
+        of their ids and texts."""
+        return self.browser.execute_script(
+            "var m = {}; arguments[0].forEach(function (id) {"
+            " m[id] = document.getElementById(id).textContent; }); return m;", MEASURES)
 
     def canvas_when(self, accept, what, timeout=LOAD_TIMEOUT):
         """The first picture of the canvas that accept(image) takes."""
