@@ -31,7 +31,7 @@ def debian_changelog(markdown, version, maintainer):
             day = datetime.datetime.fromisoformat(heading[2]).replace(
                 tzinfo=datetime.timezone.utc)
             items = []
-            entries.append((heading[1], email.utils.format_datetime(day), items))
+            entries.append((heading[1], day, items))
         elif items is not None and line.startswith("- "):
             items.append(line[2:])
         elif items and line.startswith("  "):
@@ -39,6 +39,13 @@ def debian_changelog(markdown, version, maintainer):
     if not entries or entries[0][0] != version:
         sys.exit(f"CHANGELOG.md: the newest entry must be for version {version}, "
                  f"the one in CMakeLists.txt")
+    # Debian wants every entry later than the one before it: releases of one day are
+    # stamped an hour apart, in the order they came.
+    for k in range(len(entries) - 2, -1, -1):
+        v, day, items = entries[k]
+        if day <= entries[k + 1][1]:
+            entries[k] = (v, entries[k + 1][1] + datetime.timedelta(hours=1), items)
+    entries = [(v, email.utils.format_datetime(day), items) for v, day, items in entries]
     return "\n".join(
         f"moblings ({v}) unstable; urgency=medium\n\n" +
         "\n".join(textwrap.fill(item, 79, initial_indent="  * ", subsequent_indent="    ")

@@ -162,14 +162,20 @@ class Page:
         return self.browser.execute_script("return Page.frames()")
 
     def press(self, name):
-        """Clicks the button with id `name` (pause, step, close), as a user would."""
+        """Clicks the button with id `name` (pause, step, close), as a user would; Pause
+        then waits for the run to be paused or running, since a run pauses at the end
+        of its next pass."""
+        before = self.status()
         self._element(name).click()
+        if name == "pause" and before in ("running", "paused"):
+            wait_for("the run to leave %s" % before, lambda: self.status() != before,
+                     EXIT_TIMEOUT)
 
     def set_speed(self, factor):
         from selenium.webdriver.support.ui import Select
         Select(self._element("speed")).select_by_value(str(factor))
 
-    def wait_frames(self, frames, timeout=LOAD_TIMEOUT):
+    def wait_frames(self, frames, timeout=4 * LOAD_TIMEOUT):
         """Waits until the program has drawn at least `frames` frames; returns how many."""
         return wait_for("%d frames of %s" % (frames, self.program),
                         lambda: self.frames() >= frames and self.frames(), timeout)
@@ -193,12 +199,19 @@ class Page:
         png = self.browser.find_element(By.CSS_SELECTOR, ".window").screenshot_as_png
         return Image.open(io.BytesIO(png)).convert("RGB").crop((0, 0, 800, 600))
 
-    def measures(self):
-        """The frame and the measures the page shows of it, read at one moment: a dict
-        of their ids and texts."""
-        return self.browser.execute_script(
-            "var m = {}; arguments[0].forEach(function (id) {"
-            " m[id] = document.getElementById(id).textContent; }); return m;", MEASURES)
+    def measures(self, of=None, timeout=LOAD_TIMEOUT):
+        """The frame counter and the measures the page shows, read at one moment: a dict
+        of their ids and texts, with "of", the frame (from 0) the measures are of, which
+        may lag behind the counter while the run moves. Given `of`, waits for that
+        frame's."""
+        def read():
+            m = self.browser.execute_script(
+                "var m = {}; arguments[0].forEach(function (id) {"
+                " m[id] = document.getElementById(id).textContent; });"
+                " m.of = document.getElementById('inside').dataset.frame; return m;",
+                MEASURES)
+            return m if of is None or m["of"] == str(of) else None
+        return wait_for("the measures of frame %s" % of, read, timeout)
 
     def canvas_when(self, accept, what, timeout=LOAD_TIMEOUT):
         """The first picture of the canvas that accept(image) takes."""

@@ -9,8 +9,8 @@
 // paused; the snapshot is that copy, and the recording is that copy's stream, given a
 // frame at each new picture. A copy reads the picture back from the GPU, which cost a
 // third of the frames in headless Chromium, so a picture is copied only when it may be
-// kept: while recording, when a snapshot waits for it, while the pointer or the focus is
-// on the controls (Pause, Snapshot, Record), and once the run is paused or has ended.
+// kept: while recording, when a snapshot waits for it, and once the run is paused (the
+// page pauses at the end of a pass, so the copy is of the picture it holds) or has ended.
 'use strict';
 
 (function () {
@@ -23,23 +23,9 @@
   var context = copy.getContext('2d', {alpha: false});
   var copied = -1;         // frames the program had drawn when the copy was taken
   var wanted = false;      // a snapshot waits for the next picture
-  var near = 0;            // controls the pointer or the focus is on
   var track = null;        // the recording's video track, while recording
   var recorder = null;
   var first = 0;           // the frame the recording began at
-
-  document.querySelectorAll('.controls').forEach(function (controls) {
-    function enter() {
-      near++;
-    }
-    function leave() {
-      near = Math.max(0, near - 1);
-    }
-    controls.addEventListener('pointerenter', enter);
-    controls.addEventListener('pointerleave', leave);
-    controls.addEventListener('focusin', enter);
-    controls.addEventListener('focusout', leave);
-  });
 
   function fresh() {
     return copied === Page.frames();
@@ -51,7 +37,7 @@
     }
     snapshot.disabled = false;
     record.disabled = !window.MediaRecorder;
-    if (!(track || wanted || near > 0 || status.textContent !== 'running')) {
+    if (!(track || wanted || status.textContent !== 'running')) {
       return;
     }
     copied = Page.frames();

@@ -196,7 +196,13 @@ var Page = (function () {
     go();
   }
 
+  // Pause takes effect at the end of the next pass, so that the picture it holds is one
+  // drawn in the same task as the page's own copies of it are taken (the canvas keeps no
+  // picture beyond that task).
+  var pauseAsked = false;
+
   function setPaused(to) {
+    pauseAsked = false;
     paused = to && !over;
     pause.textContent = paused ? 'Resume' : 'Pause';
     step.disabled = !paused;
@@ -217,7 +223,7 @@ var Page = (function () {
       watch(frames - 1, placed);
     });
     passes = Math.max(0, passes - 1);
-    if (stopAt !== null && frames === stopAt) {
+    if (pauseAsked || (stopAt !== null && frames === stopAt)) {
       setPaused(true);
     }
     return passes >= 1 && !paused;
@@ -306,7 +312,11 @@ var Page = (function () {
     pause.disabled = step.disabled = true;
   });
   pause.addEventListener('click', function () {
-    setPaused(!paused);
+    if (paused) {
+      setPaused(false);
+    } else {
+      pauseAsked = true;
+    }
   });
   step.addEventListener('click', function () {
     if (paused && wake) {

@@ -62,16 +62,29 @@
   }
 
   var NAMES = ['inside', 'outside', 'mean-distance', 'mean-from-start', 'mean-step'];
+  // Laying out numbers that change at every frame costs the program frames, and no one
+  // reads them at that pace: they are shown a few times a second while the run moves,
+  // and at once when it stands still (paused, stepped, ended).
+  var MEASURES_REFRESH = 200;  // ms
   var shownFrame = -1;
+  var measuredAt = -Infinity;
+  var frameBefore = -1;        // the frame drawn last when the page showed the run before
+
+  function due(refresh, at) {
+    return last.frame === frameBefore || performance.now() - at >= refresh;
+  }
 
   function showMeasures() {
-    if (last === null || last.frame === shownFrame) {
+    if (last === null || last.frame === shownFrame || !due(MEASURES_REFRESH, measuredAt)) {
       return;
     }
     shownFrame = last.frame;
+    measuredAt = performance.now();
     NAMES.forEach(function (name) {
       element(name).textContent = last[name] === null ? '' : String(last[name]);
     });
+    // Which frame they are of, for scripts: the frame counter runs ahead of them.
+    element('inside').dataset.frame = last.frame;
   }
 
   // -- the plot -------------------------------------------------------------------------
@@ -84,7 +97,6 @@
   var plot = null;
   var plotted = 0;         // points the plot was last given
   var plottedAt = -Infinity;
-  var later = null;        // a pending update, so that the last frame is always plotted
 
   function record() {
     if (last.frame % stride !== 0) {
@@ -128,18 +140,11 @@
   }
 
   function showPlot() {
-    var now = performance.now();
-    if (typeof uPlot === 'undefined' || series[0].length === plotted) {
+    if (typeof uPlot === 'undefined' || last === null || series[0].length === plotted ||
+        !due(REFRESH, plottedAt)) {
       return;
     }
-    if (now - plottedAt < REFRESH) {
-      later = later || setTimeout(function () {
-        later = null;
-        showPlot();
-      }, REFRESH - (now - plottedAt));
-      return;
-    }
-    plottedAt = now;
+    plottedAt = performance.now();
     plotted = series[0].length;
     if (plot === null) {
       plot = makePlot();
@@ -290,5 +295,6 @@
     showMeasures();
     showTrails();
     showPlot();
+    frameBefore = last === null ? -1 : last.frame;
   });
 })();
