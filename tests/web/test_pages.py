@@ -13,6 +13,7 @@ the desktop build whose programs a page's run is compared with (default: build/)
 """
 
 import csv
+import io
 import math
 import os
 import re
@@ -54,6 +55,18 @@ class BrowserTest:
 
     def open(self):
         return web.Page(self.browser, self.site, PROGRAM)
+
+    def desktop_csv(self, tool, *args):
+        """The CSV that the desktop tool scripts/`tool` writes of the program's run for
+        SEED, given `args` after the program."""
+        with tempfile.TemporaryDirectory() as folder:
+            stem = os.path.join(folder, "desktop")
+            done = subprocess.run([os.path.join(ROOT, "scripts", tool), "--seed", str(SEED),
+                                   os.path.join(BUILD, PROGRAM), *args, stem],
+                                  capture_output=True, text=True, timeout=240)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(stem + ".csv", newline="") as f:
+                return f.read()
 
 
 class PageTests(BrowserTest):
@@ -116,14 +129,7 @@ class SameRunTests(BrowserTest):
         self.assertTrue(page._element("link").get_attribute("href").endswith(
             "%s.html?seed=%d&frames=240" % (PROGRAM, SEED)), "the link names the moment")
         in_page = page.positions().split("\r\n")
-        with tempfile.TemporaryDirectory() as folder:
-            stem = os.path.join(folder, "desktop")
-            done = subprocess.run([os.path.join(ROOT, "scripts", "trails.sh"), "--seed",
-                                   str(SEED), os.path.join(BUILD, PROGRAM), "1", stem],
-                                  capture_output=True, text=True, timeout=240)
-            self.assertEqual(done.returncode, 0, done.stderr)
-            with open(stem + ".csv", newline="") as f:
-                on_desktop = f.read().split("\r\n")
+        on_desktop = self.desktop_csv("trails.sh", "1").split("\r\n")
         self.assertEqual(in_page[0], on_desktop[0], "the same columns")
         # Every frame both drew: the desktop draws as many as its machine lets it.
         rows = min(len(in_page), len(on_desktop)) - 1
@@ -368,14 +374,8 @@ class StudyTests(BrowserTest):
                              "the still program's measures changed")
 
     def test_the_measures_of_the_desktop_run_of_the_seed(self):
-        with tempfile.TemporaryDirectory() as folder:
-            stem = os.path.join(folder, "desktop")
-            done = subprocess.run([os.path.join(ROOT, "scripts", "experiment.sh"), "--seed",
-                                   str(SEED), os.path.join(BUILD, PROGRAM), "1", "1", stem],
-                                  capture_output=True, text=True, timeout=240)
-            self.assertEqual(done.returncode, 0, done.stderr)
-            with open(stem + ".csv", newline="") as f:
-                rows = list(csv.DictReader(f))
+        rows = list(csv.DictReader(io.StringIO(self.desktop_csv("experiment.sh", "1", "1"),
+                                               newline="")))
         # As far as the desktop went in its second, and a step on.
         frames = min(60, len(rows) - 1)
         self.assertGreaterEqual(frames, 2, "too few frames to compare")

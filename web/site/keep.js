@@ -54,22 +54,10 @@
     }
   });
 
-  function save(blob, name) {
-    var anchor = document.createElement('a');
-    anchor.href = URL.createObjectURL(blob);
-    anchor.download = name;
-    document.body.appendChild(anchor);
-    anchor.click();
-    anchor.remove();
-    setTimeout(function () {
-      URL.revokeObjectURL(anchor.href);
-    }, 60000);
-  }
-
   function saveSnapshot() {
     var frame = copied;
     copy.toBlob(function (blob) {
-      save(blob, Page.name + '-frame-' + frame + '.png');
+      Page.save(blob, Page.name + '-frame-' + frame + '.png');
     }, 'image/png');
   }
 
@@ -101,7 +89,7 @@
     };
     first = Page.frames();
     recorder.onstop = function () {
-      save(new Blob(chunks, {type: 'video/webm'}),
+      Page.save(new Blob(chunks, {type: 'video/webm'}),
            Page.name + '-frames-' + first + '-' + copied + '.webm');
     };
     // The picture shown now is the first, once the recorder takes frames; the stream takes

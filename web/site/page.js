@@ -288,13 +288,23 @@ var Page = (function () {
     link.href = address();
   }
 
-  function download(anchor, name, parts, type) {
-    anchor.addEventListener('click', function () {
-      if (anchor.href) {
-        URL.revokeObjectURL(anchor.href);
-      }
-      anchor.download = name;
-      anchor.href = URL.createObjectURL(new Blob(parts(), {type: type}));
+  // Downloads `blob` as a file named `file`, as a link with a download name does.
+  function save(blob, file) {
+    var anchor = document.createElement('a');
+    anchor.href = URL.createObjectURL(blob);
+    anchor.download = file;
+    document.body.appendChild(anchor);
+    anchor.click();
+    anchor.remove();
+    setTimeout(function () {
+      URL.revokeObjectURL(anchor.href);
+    }, 60000);
+  }
+
+  function download(link, file, parts, type) {
+    link.addEventListener('click', function (event) {
+      event.preventDefault();
+      save(new Blob(parts(), {type: type}), file);
     });
   }
 
@@ -304,6 +314,9 @@ var Page = (function () {
     return [output()];
   }, 'text/plain');
 
+  // Keys typed into the canvas are the program's, as a window's keys are: Space, the
+  // arrows and the page keys must not scroll the page under it. Tab still leaves the
+  // canvas, and the browser's own shortcuts still work.
   close.addEventListener('click', function () {
     close.disabled = true;
     Module._web_request_quit();
@@ -380,8 +393,8 @@ var Page = (function () {
     view: function () {
       return view;
     },
-    eachPlaced: eachPlaced,
     name: name,
+    save: save,
     output: output,
     positions: function () {
       return positionsCsv().join('');

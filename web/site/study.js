@@ -14,9 +14,8 @@
   // The field the movement rules test against, whatever the view.
   var WIDTH = 800, HEIGHT = 600;
   var start = null;        // x, y of each creature in the first frame drawn
-  var before = null;       // and in the frame before the last
-  var last = null;         // the measures of the frame just drawn
-  var lastPlaced = null;   // x, y, rotation of each creature in it
+  var before = null;       // x, y, rotation of each creature in the frame just drawn
+  var last = null;         // the measures of that frame
 
   // Python's sum() of floats, then the division: the same roundings give the same digits.
   function mean(count, term) {
@@ -58,7 +57,6 @@
       'mean-step': before === null ? null : from(before),
     };
     before = now;
-    lastPlaced = now;
   }
 
   var NAMES = ['inside', 'outside', 'mean-distance', 'mean-from-start', 'mean-step'];
@@ -265,14 +263,14 @@
     path = null;
     pending = [];
     context.clearRect(0, 0, overlay.width, overlay.height);
-    if (on && lastPlaced !== null) {
-      var n = lastPlaced.length / 3;
+    if (on && before !== null) {
+      var n = before.length / 3;
       colours = [];
       for (var i = 0; i < n; i++) {
         colours.push(colour(i, n));
       }
-      path = [[last.frame, lastPlaced]];
-      shownAt = lastPlaced;
+      path = [[last.frame, before]];
+      shownAt = before;
       redrawnAt = 0;
       redraw();
     }
@@ -288,7 +286,7 @@
     if (toggle.checked && path === null) {
       setTrails(true);
     } else if (path !== null) {
-      pending.push([frame, lastPlaced]);
+      pending.push([frame, before]);
     }
   });
   Page.on('show', function () {
