@@ -317,6 +317,16 @@ var Page = (function () {
   // Keys typed into the canvas are the program's, as a window's keys are: Space, the
   // arrows and the page keys must not scroll the page under it. Tab still leaves the
   // canvas, and the browser's own shortcuts still work.
+  // SDL keeps a click on the canvas from giving it the focus, as a click gives a window.
+  canvas.addEventListener('pointerdown', function () {
+    canvas.focus();
+  });
+  canvas.addEventListener('keydown', function (event) {
+    if (event.key !== 'Tab' && !event.ctrlKey && !event.metaKey && !event.altKey) {
+      event.preventDefault();
+    }
+  });
+
   close.addEventListener('click', function () {
     close.disabled = true;
     Module._web_request_quit();
