@@ -96,6 +96,9 @@ def soak(path, program, seconds, heap, every=0.5, shot_every=1.0, warm_up=None):
     resident size every `every` seconds and its window every `shot_every` seconds; closes
     it and judges the run."""
     warm_up = warm_up if warm_up is not None else max(seconds / 10, min(10.0, seconds / 2))
+    # Ten looks at the window at least, however short the run: a timed program's strays
+    # are all in view only now and then, and one look may find two of them on one spot.
+    shot_every = min(shot_every, seconds / 10)
     problems, readings, counts, held = [], [], [], []
     shots = with_creatures = 0
     closed = None

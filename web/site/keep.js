@@ -84,7 +84,8 @@
     var stream = copy.captureStream(0);
     track = stream.getVideoTracks()[0];
     var chunks = [];
-    recorder = new MediaRecorder(stream, {mimeType: type()});
+    // Small shapes on black blur into specks at the default rate.
+    recorder = new MediaRecorder(stream, {mimeType: type(), videoBitsPerSecond: 8000000});
     recorder.ondataavailable = function (event) {
       chunks.push(event.data);
     };
