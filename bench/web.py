@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """The programs in a web browser: each program's download and its frame rate in headless
-Chromium beside the browser's own limit, an empty page that only asks for animation
-frames.
+Chromium, as its page opens and with its trails on as well as its measures and plot,
+beside the browser's own limit, an empty page that only asks for animation frames.
 
     /usr/bin/python3 bench/web.py SITE [--seconds S] [--rounds N]
 
@@ -9,8 +9,9 @@ SITE is the folder scripts/web.sh writes (build-web/site). The download is what 
 browser fetches to run a program, its script and its module, compressed as a web server
 sends them (gzip -9). Frames are counted from outside: a script that the browser runs in
 every page before the page's own wraps requestAnimationFrame and counts the callbacks it
-runs. Programs and the empty page take turns, each program compared with the mean of the
-empty runs around it; with several rounds the medians are shown, with the ratio's range.
+runs. Programs and the empty page take turns, each program with everything on compared
+with the mean of the empty runs around it; with several rounds the medians are shown, with
+the ratio's range.
 """
 
 import argparse
@@ -27,7 +28,7 @@ from lab import web  # noqa: E402
 PROGRAMS = ["moblings_timed", "moblings_herd", "moblings_fenced", "moblings_spin",
             "moblings_wander", "moblings_solo", "moblings"]
 SIZE_GOAL = 100_000  # bytes a program may take to download
-FPS_GOAL = 0.95      # share of the empty page's frames each program should show
+FPS_GOAL = 0.95      # share of the empty page's frames each program should show, all on
 
 EMPTY = "<!DOCTYPE html><title>empty</title><script>" \
         "requestAnimationFrame(function next() { requestAnimationFrame(next); });</script>"
@@ -44,11 +45,10 @@ def download(site, program):
     return packed, plain
 
 
-def fps(browser, url, seconds, started=None):
-    """Frames a second a page shows over `seconds`, counted after a second to settle."""
-    browser.get(url)
-    if started:
-        started()
+def fps(browser, open_page, seconds):
+    """Frames a second the page that open_page() opens shows over `seconds`, counted after
+    a second to settle."""
+    open_page()
     time.sleep(1.0)
     count = "return [window.frameCount, performance.now()]"
     frames0, t0 = browser.execute_script(count)
@@ -72,12 +72,12 @@ def main(argv=None):
             parser.error("%s has no %s: run scripts/web.sh first" % (args.site, program))
 
     lines = ["Download of each program (script and module, gzip -9), and its frame rate in "
-             "headless Chromium",
+             "headless Chromium as it opens (fps) and with its trails on (trails),",
              "against an empty page that only asks for frames (%g s a run, %d round%s, median)"
              % (args.seconds, args.rounds, "" if args.rounds == 1 else "s"),
-             "%-16s %9s %9s %6s | %5s %6s %6s %11s %6s"
-             % ("program", "KB gzip", "KB plain", "goal", "fps", "empty", "ratio", "range",
-                "goal")]
+             "%-16s %9s %9s %6s | %5s %6s %6s %6s %11s %6s"
+             % ("program", "KB gzip", "KB plain", "goal", "fps", "trails", "empty", "ratio",
+                "range", "goal")]
     with tempfile.TemporaryDirectory() as empty_folder, web.Site(args.site) as site, \
             web.Site(empty_folder) as empty:
         with open(os.path.join(empty_folder, "empty.html"), "w") as f:
@@ -86,30 +86,38 @@ def main(argv=None):
         try:
             web.count_frames(browser)
             runs = {p: [] for p in PROGRAMS}
+            plain = {p: [] for p in PROGRAMS}
             limits = {p: [] for p in PROGRAMS}
             for rnd in range(args.rounds):
-                before = fps(browser, empty.url("empty.html"), args.seconds)
+                def blank():
+                    browser.get(empty.url("empty.html"))
+                before = fps(browser, blank, args.seconds)
                 for program in PROGRAMS:
                     print("round %d/%d: %s" % (rnd + 1, args.rounds, program), file=sys.stderr,
                           flush=True)
-                    page = lambda: web.Page(browser, site, program).wait_started()  # noqa: E731
-                    runs[program].append(fps(browser, site.url(program + ".html"), args.seconds,
-                                             page))
-                    after = fps(browser, empty.url("empty.html"), args.seconds)
+                    def opened(trails):
+                        page = web.Page(browser, site, program)
+                        page.wait_started()
+                        if trails:
+                            page.press("trails")
+                    plain[program].append(fps(browser, lambda: opened(False), args.seconds))
+                    runs[program].append(fps(browser, lambda: opened(True), args.seconds))
+                    after = fps(browser, blank, args.seconds)
                     limits[program].append((before + after) / 2)
                     before = after
         finally:
             browser.quit()
     met = True
     for program in PROGRAMS:
-        packed, plain = download(args.site, program)
+        packed, plain_size = download(args.site, program)
         ratios = [r / l for r, l in zip(runs[program], limits[program])]
         ratio = statistics.median(ratios)
         met = met and packed <= SIZE_GOAL and ratio >= FPS_GOAL
-        lines.append("%-16s %9.1f %9.1f %6s | %5.1f %6.1f %6.3f %11s %6s"
-                     % (program, packed / 1000, plain / 1000,
+        lines.append("%-16s %9.1f %9.1f %6s | %5.1f %6.1f %6.1f %6.3f %11s %6s"
+                     % (program, packed / 1000, plain_size / 1000,
                         "met" if packed <= SIZE_GOAL else "MISSED",
-                        statistics.median(runs[program]), statistics.median(limits[program]),
+                        statistics.median(plain[program]), statistics.median(runs[program]),
+                        statistics.median(limits[program]),
                         ratio, "%.2f-%.2f" % (min(ratios), max(ratios)),
                         "met" if ratio >= FPS_GOAL else "MISSED"))
     lines.append("goals: at most %d KB to download, at least %d%% of the empty page's frames: %s"

@@ -238,8 +238,10 @@ class Page:
         return int(text.rsplit(" ", 1)[1]), self.output()
 
 
-# The program whose page is shown: its creatures and its lines on standard output.
+# The program whose page is shown: its creatures, their paths, its measures and its lines
+# on standard output, at a moment of one run, so that the picture can be taken again.
 SHOWN = "moblings_fenced"
+SHOWN_RUN = "seed=1767225602&frames=240"
 
 
 def viewport(browser, width, height):
@@ -249,8 +251,9 @@ def viewport(browser, width, height):
 
 
 def screenshots(folder, site):
-    """Saves web-index.png and web-page.png in `folder`: the index and a program's page
-    running, each as tall as its content. Returns their paths."""
+    """Saves web-index.png and web-page.png in `folder`: the index, and a program's page
+    with its trails on, paused at a moment of its run; each as tall as its content.
+    Returns their paths."""
     browser = chromium()
     try:
         paths = []
@@ -259,8 +262,13 @@ def screenshots(folder, site):
             if page == "index.html":
                 browser.get(site.url(page))
             else:
-                Page(browser, site, SHOWN).wait_started()
-                time.sleep(1)
+                shown = Page(browser, site, SHOWN, SHOWN_RUN)
+                shown.wait_started()
+                shown.press("trails")
+                # The paths are the same at any speed; a busy machine shows few frames.
+                shown.set_speed(8)
+                shown.wait_frames(int(SHOWN_RUN.rsplit("=", 1)[1]))
+                wait_for("the run to pause", lambda: shown.status() == "paused", EXIT_TIMEOUT)
             viewport(browser, 860,
                      browser.execute_script("return document.documentElement.scrollHeight"))
             paths.append(os.path.join(folder, name))

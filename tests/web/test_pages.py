@@ -12,6 +12,8 @@ Each test process serves the site and starts a browser of its own. MOBLINGS_BUIL
 the desktop build whose programs a page's run is compared with (default: build/).
 """
 
+import collections
+import colorsys
 import csv
 import io
 import math
@@ -446,9 +448,18 @@ class IndexTests(BrowserTest):
             index = Image.open(os.path.join(folder, "web-index.png")).convert("RGB")
             page = Image.open(os.path.join(folder, "web-page.png")).convert("RGB")
         self.assertEqual(index.size[0], 860)
-        # The running program's creatures, at one pixel a window pixel.
-        shown = [c for c in pictures.components(page) if c.pixels >= pictures.CREATURE_PIXELS[0]]
-        self.assertGreaterEqual(len(shown), 10, shown)
+        # The program's creatures, at one pixel a window pixel, each partly under the newest
+        # part of its path: half a creature's pixels for ten of them at least.
+        blue = sum(c.pixels for c in pictures.components(page))
+        self.assertGreaterEqual(blue, 10 * pictures.CREATURE_PIXELS[0] // 2)
+        # Their paths, a colour each round the colour wheel; the plot and the highlighted
+        # code alone make a few.
+        hues = collections.Counter()
+        for r, g, b in page.getdata():
+            h, s, v = colorsys.rgb_to_hsv(r / 255, g / 255, b / 255)
+            if s >= 0.5 and v >= 0.3 and (r, g, b) != pictures.BLUE:
+                hues[int(h * 24) % 24] += 1
+        self.assertGreaterEqual(sum(1 for n in hues.values() if n >= 20), 16, hues)
 
 
 def main():
