@@ -156,14 +156,19 @@
   var MARK = 4;            // pixels: the radius of a path's start mark
   var BANDS = 32;          // brightnesses a redrawn picture is drawn in
   var PATH_KEPT = 4000;    // frames of the paths kept for redrawing, at most
+  var TRAILS_REFRESH = 100;  // ms between the paths' updates while the run moves
   var overlay = element('trails-overlay');
-  var context = overlay.getContext('2d');
+  // Drawn by the processor and brought up to date ten times a second while the run moves:
+  // drawn by the graphics card (or by its software stand-in, where there is none) at every
+  // frame, the paths cost the page up to two of every five frames it showed.
+  var context = overlay.getContext('2d', {willReadFrequently: true});
   var toggle = element('trails');
   var path = null;         // the frames kept of the paths since trails went on: [frame, placed]
-  var pending = [];        // frames drawn since the page last showed the run
+  var pending = [];        // frames drawn since the paths were last shown
   var shownAt = null;      // where each path was last drawn to
   var redrawnAt = 0;       // frames the paths spanned when the picture was last redrawn
   var colours = null;
+  var trailedAt = -Infinity;
 
   function colour(i, n) {
     // colorsys.hsv_to_rgb with saturation 0.7 and value 1.
@@ -225,12 +230,13 @@
     redrawnAt = span;
   }
 
-  // Only the parts drawn since the page last showed the run, as the newest; the older
+  // Only the parts drawn since the paths were last shown, as the newest; the older
   // parts fade when the paths have grown by a quarter since the last redraw.
   function showTrails() {
-    if (path === null || pending.length === 0) {
+    if (path === null || pending.length === 0 || !due(TRAILS_REFRESH, trailedAt)) {
       return;
     }
+    trailedAt = performance.now();
     pending.forEach(function (frame) {
       path.push(frame);
     });
