@@ -241,7 +241,7 @@ class Page:
 # The program whose page is shown: its creatures, their paths, its measures and its lines
 # on standard output, at a moment of one run, so that the picture can be taken again.
 SHOWN = "moblings_fenced"
-SHOWN_RUN = "seed=1767225602&frames=240"
+SHOWN_SEED, SHOWN_FRAMES = 1767225602, 240
 
 
 def viewport(browser, width, height):
@@ -262,12 +262,12 @@ def screenshots(folder, site):
             if page == "index.html":
                 browser.get(site.url(page))
             else:
-                shown = Page(browser, site, SHOWN, SHOWN_RUN)
+                shown = Page(browser, site, SHOWN, "seed=%d&frames=%d" % (SHOWN_SEED, SHOWN_FRAMES))
                 shown.wait_started()
                 shown.press("trails")
                 # The paths are the same at any speed; a busy machine shows few frames.
                 shown.set_speed(8)
-                shown.wait_frames(int(SHOWN_RUN.rsplit("=", 1)[1]))
+                shown.wait_frames(SHOWN_FRAMES)
                 wait_for("the run to pause", lambda: shown.status() == "paused", EXIT_TIMEOUT)
             viewport(browser, 860,
                      browser.execute_script("return document.documentElement.scrollHeight"))

@@ -59,25 +59,32 @@
     before = now;
   }
 
-  var NAMES = ['inside', 'outside', 'mean-distance', 'mean-from-start', 'mean-step'];
-  // Laying out numbers that change at every frame costs the program frames, and no one
-  // reads them at that pace: they are shown a few times a second while the run moves,
-  // and at once when it stands still (paused, stepped, ended).
-  var MEASURES_REFRESH = 200;  // ms
-  var shownFrame = -1;
-  var measuredAt = -Infinity;
+  // Drawing what changes at every frame costs the program frames, and no one reads it at
+  // that pace: each view of the run is brought up to date at most every `refresh` ms while
+  // the run moves, and at once when it stands still (paused, stepped, ended). due() says
+  // whether it is time, and if so counts the time from now.
   var frameBefore = -1;        // the frame drawn last when the page showed the run before
 
-  function due(refresh, at) {
-    return last.frame === frameBefore || performance.now() - at >= refresh;
+  function every(refresh) {
+    var at = -Infinity;
+    return function due() {
+      if (last.frame !== frameBefore && performance.now() - at < refresh) {
+        return false;
+      }
+      at = performance.now();
+      return true;
+    };
   }
 
+  var NAMES = ['inside', 'outside', 'mean-distance', 'mean-from-start', 'mean-step'];
+  var measuresDue = every(200);  // five times a second
+  var shownFrame = -1;
+
   function showMeasures() {
-    if (last === null || last.frame === shownFrame || !due(MEASURES_REFRESH, measuredAt)) {
+    if (last === null || last.frame === shownFrame || !measuresDue()) {
       return;
     }
     shownFrame = last.frame;
-    measuredAt = performance.now();
     NAMES.forEach(function (name) {
       element(name).textContent = last[name] === null ? '' : String(last[name]);
     });
@@ -89,12 +96,11 @@
   // An hour's run is 216,000 frames: past KEPT points every other one is let go and
   // only every `stride`-th frame is kept from then on, so the plot stays light.
   var KEPT = 2000;
-  var REFRESH = 250;       // ms between the plot's updates
+  var plotDue = every(250);   // four times a second
   var series = [[], [], [], [], [], []];  // frame, then each measure
   var stride = 1;
   var plot = null;
   var plotted = 0;         // points the plot was last given
-  var plottedAt = -Infinity;
 
   function record() {
     if (last.frame % stride !== 0) {
@@ -139,10 +145,9 @@
 
   function showPlot() {
     if (typeof uPlot === 'undefined' || last === null || series[0].length === plotted ||
-        !due(REFRESH, plottedAt)) {
+        !plotDue()) {
       return;
     }
-    plottedAt = performance.now();
     plotted = series[0].length;
     if (plot === null) {
       plot = makePlot();
@@ -156,7 +161,7 @@
   var MARK = 4;            // pixels: the radius of a path's start mark
   var BANDS = 32;          // brightnesses a redrawn picture is drawn in
   var PATH_KEPT = 4000;    // frames of the paths kept for redrawing, at most
-  var TRAILS_REFRESH = 100;  // ms between the paths' updates while the run moves
+  var trailsDue = every(100);
   var overlay = element('trails-overlay');
   // Drawn by the processor and brought up to date ten times a second while the run moves:
   // drawn by the graphics card (or by its software stand-in, where there is none) at every
@@ -168,7 +173,6 @@
   var shownAt = null;      // where each path was last drawn to
   var redrawnAt = 0;       // frames the paths spanned when the picture was last redrawn
   var colours = null;
-  var trailedAt = -Infinity;
 
   function colour(i, n) {
     // colorsys.hsv_to_rgb with saturation 0.7 and value 1.
@@ -233,10 +237,9 @@
   // Only the parts drawn since the paths were last shown, as the newest; the older
   // parts fade when the paths have grown by a quarter since the last redraw.
   function showTrails() {
-    if (path === null || pending.length === 0 || !due(TRAILS_REFRESH, trailedAt)) {
+    if (path === null || pending.length === 0 || !trailsDue()) {
       return;
     }
-    trailedAt = performance.now();
     pending.forEach(function (frame) {
       path.push(frame);
     });
