@@ -23,8 +23,11 @@ LOAD_TIMEOUT = 30.0  # s: how long a page may take to start its program
 EXIT_TIMEOUT = 20.0  # s: how long a program may take to end once told to
 
 # A browser of this machine's own, with nothing that reaches out to the network, drawing
-# WebGL in software.
-CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
+# WebGL in software and left to choose the rest as it does where there is no graphics card:
+# it draws and composites the page with the processor. Told to take its software graphics
+# card for a real one (--use-angle=swiftshader), it composited every frame through it as
+# well, and a page with a program, its paths and a plot showed half the frames it does here.
+CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox",
                   "--enable-unsafe-swiftshader", "--no-first-run", "--disable-sync",
                   "--disable-background-networking", "--disable-component-update",
                   "--disable-quic", "--force-device-scale-factor=1", "--window-size=1000,1200"]

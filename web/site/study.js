@@ -59,10 +59,11 @@
     before = now;
   }
 
-  // Drawing what changes at every frame costs the program frames, and no one reads it at
-  // that pace: each view of the run is brought up to date at most every `refresh` ms while
-  // the run moves, and at once when it stands still (paused, stepped, ended). due() says
-  // whether it is time, and if so counts the time from now.
+  // No one reads numbers, a plot or paths that change 60 times a second, and drawing them
+  // at that pace took the herd's page half as much of the processor again: each view of
+  // the run is brought up to date at most every `refresh` ms while the run moves, and at
+  // once when it stands still (paused, stepped, ended). due() says whether it is time,
+  // and if so counts the time from now.
   var frameBefore = -1;        // the frame drawn last when the page showed the run before
 
   function every(refresh) {
@@ -163,10 +164,7 @@
   var PATH_KEPT = 4000;    // frames of the paths kept for redrawing, at most
   var trailsDue = every(100);
   var overlay = element('trails-overlay');
-  // Drawn by the processor and brought up to date ten times a second while the run moves:
-  // drawn by the graphics card (or by its software stand-in, where there is none) at every
-  // frame, the paths cost the page up to two of every five frames it showed.
-  var context = overlay.getContext('2d', {willReadFrequently: true});
+  var context = overlay.getContext('2d');
   var toggle = element('trails');
   var path = null;         // the frames kept of the paths since trails went on: [frame, placed]
   var pending = [];        // frames drawn since the paths were last shown
