@@ -18,7 +18,7 @@ import unittest
 from lab import programs
 from lab.pictures import (CREATURE, CREATURE_PIXELS, census, components, creature_pixels,
                           lone_shapes, shape_mismatch, stray_pixels, turned_mismatch)
-from lab.run import Program, run
+from lab.run import WINDOW_TIMEOUT, FrameWatch, Program, run
 
 
 def program_path():
@@ -115,17 +115,23 @@ def kind(name):
 class PictureTests(ProgramTestCase):
     """The window: black, with blue creatures of the right shape."""
 
-    def look(self, wanted=12, runs=3, shots=40):
+    def look(self, wanted=12, runs=3, shots=40, after=0):
         """Fits lone shapes from screenshots until `wanted` have been seen,
         checking each whole picture on the way; returns [(component,
         mismatch, degrees)]. Creatures that stand at the window's edge, or
         have walked off it, cannot be checked: when a run shows too few, the
-        next one, a second later, has other random places."""
+        next one, a second later, has other random places. The first shot of a
+        run waits for `after` frames more than the first."""
         fits = []
         for _ in range(runs):
             started = time.monotonic()
             p = self.start()
             self.assertEqual(p.window_size(), (800, 600))
+            if after:
+                watch = FrameWatch(p)
+                self.addCleanup(watch.close)
+                self.assertEqual(watch.count(after, WINDOW_TIMEOUT)[0], after,
+                                 "frames drawn after the first")
             for _ in range(shots):
                 fits += self.look_at(p.screenshot())
                 if len(fits) >= wanted or not self.moves:  # a still picture shows nothing new
