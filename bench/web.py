@@ -88,9 +88,9 @@ def main(argv=None):
             runs = {p: [] for p in PROGRAMS}
             plain = {p: [] for p in PROGRAMS}
             limits = {p: [] for p in PROGRAMS}
+            def blank():
+                browser.get(empty.url("empty.html"))
             for rnd in range(args.rounds):
-                def blank():
-                    browser.get(empty.url("empty.html"))
                 before = fps(browser, blank, args.seconds)
                 for program in PROGRAMS:
                     print("round %d/%d: %s" % (rnd + 1, args.rounds, program), file=sys.stderr,
