@@ -18,7 +18,7 @@ import time
 from collections import namedtuple
 
 from lab.pictures import Projection
-from lab.run import FAKETIME, Program, pinned_clock
+from lab.run import EXIT_TIMEOUT, FAKETIME, Program, pinned_clock
 from lab.xserver import XServer
 
 APITRACE = "/usr/bin/apitrace"
@@ -45,6 +45,26 @@ def check_seeds(first, runs=1):
     if not 0 <= first <= 2 ** 32 - runs:
         raise Failure("the seed%s must lie between 0 and %d" % ("s" if runs > 1 else "",
                                                                2 ** 32 - 1))
+
+
+def whole(name, text, least, most=None):
+    """The whole number `text` given as `name`, from `least` to `most`; a Failure that says
+    why where it is none."""
+    bound = "from %d up" % least if most is None else "from %d to %d" % (least, most)
+    if not (text.isascii() and text.isdigit()) or not (
+            least <= int(text) <= (most if most is not None else int(text))):
+        raise Failure("%s must be a whole number %s, not %r" % (name, bound, text))
+    return int(text)
+
+
+def check_step(text):
+    """The milliseconds of a fixed frame step (--step), or a Failure."""
+    return whole("the step (--step) in milliseconds", text, 1, 1000)
+
+
+def check_frames(text):
+    """The frames a run is to draw (--frames), or a Failure."""
+    return whole("the number of frames (--frames)", text, 1)
 
 
 def pinned(first):
@@ -181,11 +201,11 @@ def read_trace(trace):
 
 # -- a traced run -----------------------------------------------------------------------
 
-Run = namedtuple("Run", "frames ends projection window rate seconds output trace")
+Run = namedtuple("Run", "frames ends projection window rate seconds output trace step")
 Run.__doc__ = """One traced run: the program's frames in drawing order (see read_trace),
 the trace's calls that end them, the projection it drew with, its window's size, its
-frame rate and the seconds from its first frame to its last, what it wrote, and the
-trace file."""
+frame rate (None for a single frame without a step) and the seconds from its first frame
+to its last (by its fixed frame step, where it had one), what it wrote, the trace file, and the step (ms, or None)."""
 
 
 def _tracer():
@@ -195,54 +215,85 @@ def _tracer():
     return found[0]
 
 
-def traced_run(program, seconds, display, folder, swapcount, env=None, say=lambda what: None):
-    """Runs `program` for `seconds` after its window shows, in the X server `display`,
-    traced by apitrace with the frame counter `swapcount` preloaded, closes its window as
-    a user would, and reads what it drew. Its trace and counts are kept in `folder`."""
-    if not os.path.exists(swapcount):
-        raise Failure("no frame counter at %s: build the benchmarks' swapcount "
-                      "(scripts/build.sh builds it)" % swapcount)
+def traced_run(program, seconds, display, folder, tools, env=None, say=lambda what: None,
+               frames=None, step=None):
+    """Runs `program` in the X server `display`, traced by apitrace with the frame counter
+    of the folder `tools` (the build's bench/) preloaded, and reads what it drew; its trace
+    and counts are kept in `folder`. The run lasts `seconds` after its window shows, and
+    then its window is closed as a user would; or, given `frames`, it draws exactly that
+    many and is closed from beneath (bench/frameclock.c), however long they take. Given
+    `step`, its frame clock moves on by exactly `step` ms a frame, and the run's rate and
+    seconds are those of that clock."""
+    swapcount = os.path.join(tools, "libswapcount.so")
+    frameclock = os.path.join(tools, "libframeclock.so")
+    needed = [swapcount] + ([frameclock] if frames or step else [])
+    for library in needed:
+        if not os.path.exists(library):
+            raise Failure("no %s: build the benchmarks' tools (scripts/build.sh builds them)"
+                          % library)
     trace = os.path.join(folder, "run.trace")
     counts = os.path.join(folder, "swaps")
-    env = preload(dict(env or {}, TRACE_FILE=trace, SWAPCOUNT_FILE=counts), _tracer(),
-                  os.path.abspath(swapcount))
+    env = dict(env or {}, TRACE_FILE=trace, SWAPCOUNT_FILE=counts)
+    if frames:
+        env["FRAMECLOCK_FRAMES"] = str(frames)
+    if step:
+        env["FRAMECLOCK_STEP_MS"] = str(step)
+    env = preload(env, _tracer(), *map(os.path.abspath, needed))
     name = os.path.basename(program)
-    say("running %s in a private X server (%s), traced by apitrace" % (name, display))
+    say("running %s in a private X server (%s), traced by apitrace%s" % (
+        name, display, "" if not step else ", its clock %d ms a frame" % step))
     with Program(program, display=display, env=env) as p:
         try:
             p.wait_window()
         except AssertionError as e:
             raise Failure("%s did not open its window: %s" % (name, e))
         window = p.window_size()
-        say("its window is open; running it for %g s" % seconds)
-        time.sleep(seconds)
-        p.close_window()
+        if frames:
+            say("its window is open; running it for %d frames" % frames)
+            # As long as they take: a loaded machine draws them slowly, a hung program is
+            # the caller's to interrupt.
+            timeout = None
+        else:
+            say("its window is open; running it for %g s" % seconds)
+            time.sleep(seconds)
+            p.close_window()
+            timeout = EXIT_TIMEOUT
         try:
-            status, out = p.wait()
+            status, out = p.wait(timeout)
         except AssertionError as e:
             raise Failure("%s did not end when its window was closed: %s" % (name, e))
         if status != 0:
             raise Failure("%s ended with status %s\n%s" % (name, status, p.describe()))
         pid = p.proc.pid
-    say("closed its window; it ended normally")
+    say("it drew its %d frames and ended normally" % frames if frames else
+        "closed its window; it ended normally")
     try:
         with open(counts) as f:
             record = record_for(f.read(), pid)
     except (OSError, ValueError) as e:
         raise Failure("no frame counts for %s: %s" % (name, e))
     say("reading the trace")
-    frames, ends, ortho = read_trace(trace)
-    if len(frames) != record.swaps:
+    drawn, ends, ortho = read_trace(trace)
+    if len(drawn) != record.swaps:
         raise Failure("the trace holds %d of the program's frames, but it showed %d"
-                      % (len(frames), record.swaps))
-    if record.swaps < 2:
+                      % (len(drawn), record.swaps))
+    if frames and record.swaps != frames:
+        raise Failure("the program showed %d frames, not %d" % (record.swaps, frames))
+    if record.swaps < 1 or (record.swaps < 2 and not frames):
         raise Failure("the program showed %d frames: too few to tell its speed" % record.swaps)
-    # The trace keeps no times of its own; the frame counter noted when the first and the
-    # last frame were shown.
-    span = (record.last_ns - record.first_ns) / 1e9
-    rate = (record.swaps - 1) / span
-    say("it drew %d frames in %.3f s from the first to the last: %.3f a second"
-        % (record.swaps, span, rate))
+    if step:
+        rate, span = 1000 / step, (record.swaps - 1) * step / 1000
+        say("it drew %d frames, %d ms apart by its own clock: %.3f s"
+            % (record.swaps, step, span))
+    elif record.swaps < 2:
+        rate, span = None, 0.0  # one frame asked for: it has no speed
+    else:
+        # The trace keeps no times of its own; the frame counter noted when the first and
+        # the last frame were shown.
+        span = (record.last_ns - record.first_ns) / 1e9
+        rate = (record.swaps - 1) / span
+        say("it drew %d frames in %.3f s from the first to the last: %.3f a second"
+            % (record.swaps, span, rate))
     left, right, bottom, top = ortho[:4]
-    return Run(frames, ends, Projection(left, right, bottom, top, *window), window, rate, span,
-               out, trace)
+    return Run(drawn, ends, Projection(left, right, bottom, top, *window), window, rate, span,
+               out, trace, step)

@@ -2,18 +2,21 @@
 """Many seeded runs of one program, measured in every frame it drew: the work behind
 scripts/experiment.sh.
 
-    /usr/bin/python3 scripts/experiment.py --build DIR [--seed SECOND]
-        [--vary SETTING=V1,V2,...] [--check] PROGRAM RUNS SECONDS STEM
+    /usr/bin/python3 scripts/experiment.py --build DIR [--seed SECOND] [--step MS]
+        [--vary SETTING=V1,V2,...] [--check] (--frames N PROGRAM RUNS | PROGRAM RUNS SECONDS)
+        STEM
 
-Runs PROGRAM (a name in the build folder DIR, or a path) RUNS times for SECONDS each,
-each in a private virtual X server and traced as scripts/trails.sh traces it, as many
-side by side as there are cores. Run i (from 1) sees the wall clock stopped at the second
-SECOND + i - 1 (by default SECOND is the second the experiment starts), so srand(time(0))
-seeds it with that second; its frame clock runs on. It writes
+Runs PROGRAM (a name in the build folder DIR, or a path) RUNS times for SECONDS each, or
+for exactly N frames each, each in a private virtual X server and traced as
+scripts/trails.sh traces it, as many side by side as there are cores. Run i (from 1) sees
+the wall clock stopped at the second SECOND + i - 1 (by default SECOND is the second the
+experiment starts), so srand(time(0)) seeds it with that second; its frame clock runs on,
+by exactly MS milliseconds a frame with --step. It writes
 
-  STEM.csv  run,seed,frame,inside,outside,mean_distance,mean_from_start,mean_step:
+  STEM.csv  run,seed,step_ms,frame,inside,outside,mean_distance,mean_from_start,mean_step:
             one row for each run and each frame it drew, the measures of the creatures'
-            positions as the program handed them to OpenGL
+            positions as the program handed them to OpenGL (step_ms: the fixed frame
+            step it ran with, empty where its clock was the machine's)
   STEM.png  each measure against the frame (the timed programs: the seconds of their
             own frame clock), each run a thin line, the median of the runs a bold one
 
@@ -48,14 +51,15 @@ sys.path.insert(0, os.path.dirname(HERE))
 import variants  # noqa: E402
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
-from lab.traces import (Failure, check_seeds, command, require, traced_run,  # noqa: E402
-                        x_server)
+from lab.traces import (Failure, check_frames, check_seeds, check_step, command,  # noqa: E402
+                        require, traced_run, x_server)
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
-HEADER = ["run", "seed", "frame", "inside", "outside", "mean_distance", "mean_from_start",
-          "mean_step"]
+HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance",
+          "mean_from_start", "mean_step"]
 PROGRESS_EVERY = 10.0      # s: the longest silence while runs go on
 GUESS = 3.0                # s: what a run takes beyond its SECONDS, until one has ended
+GUESS_RATE = 100.0         # frames a second a traced run draws, until one has ended
 BUILD_GUESS = 40.0         # s: what building a variant takes, until one is built
 
 
@@ -102,6 +106,28 @@ def frame_clock(rows, speed):
 
 # -- the runs ---------------------------------------------------------------------------
 
+class Length(namedtuple("Length", "seconds frames step")):
+    """How long each run goes on, `seconds` or exactly `frames` frames (the other None),
+    and the fixed frame step its clock moves by (ms; None: the machine's clock)."""
+
+    def __str__(self):
+        return ("%g s" % self.seconds if self.frames is None else "%d frames" % self.frames) + (
+            "" if self.step is None else " of %d ms" % self.step)
+
+    def options(self):
+        """What gives it on the tool's command line, before PROGRAM."""
+        return "".join("--%s %d " % (name, value) for name, value in
+                       (("step", self.step), ("frames", self.frames)) if value is not None)
+
+    def seconds_argument(self):
+        """What gives it after PROGRAM and RUNS."""
+        return "" if self.frames is not None else " %g" % self.seconds
+
+    def guess(self):
+        """What a run takes, until one has ended."""
+        return GUESS + (self.seconds if self.frames is None else self.frames / GUESS_RATE)
+
+
 Job = namedtuple("Job", "group run seed program description label")
 Job.__doc__ = """A run to make: of the value numbered `group` of a sweep (0 for a plain
 experiment), the program to run, its description and how the run is named."""
@@ -116,8 +142,8 @@ class Experiment:
     """The runs, side by side in a pool of threads, each in an X server of its own that
     is stopped at once when the experiment is given up."""
 
-    def __init__(self, seconds, swapcount, workers):
-        self.seconds, self.swapcount = seconds, swapcount
+    def __init__(self, length, tools, workers):
+        self.length, self.tools = length, tools
         self.workers = workers
         self.lock = threading.Lock()
         self.servers = set()
@@ -137,8 +163,9 @@ class Experiment:
                     if self.given_up:
                         server.stop()
                 try:
-                    traced = traced_run(job.program, self.seconds, server.display, folder,
-                                        self.swapcount, env=pinned_clock(job.seed))
+                    traced = traced_run(job.program, self.length.seconds, server.display,
+                                        folder, self.tools, env=pinned_clock(job.seed),
+                                        frames=self.length.frames, step=self.length.step)
                 except Failure as e:
                     raise Failure("run %d%s (seed %d): %s" % (job.run, job.label, job.seed, e))
                 finally:
@@ -158,7 +185,7 @@ class Experiment:
 
     def time_left(self, waiting):
         with self.lock:
-            each = sum(self.took) / len(self.took) if self.took else self.seconds + GUESS
+            each = sum(self.took) / len(self.took) if self.took else self.length.guess()
             now = time.monotonic()
             running = max((each - (now - t) for t in self.started.values()), default=0)
         return max(0.0, running) + runs_take(waiting, self.workers, each)
@@ -194,7 +221,7 @@ class Experiment:
                     future.cancel()
                 self.give_up()
                 if not isinstance(e, Failure):
-                    say("stopping: the runs in progress end within %g s" % self.seconds)
+                    say("stopping: the runs in progress are stopped")
                 raise
         say("all %d runs took %.0f s" % (runs, time.monotonic() - begun))
         return sorted(results)
@@ -219,21 +246,21 @@ def written(file, write):
     os.replace(partial, file)
 
 
-def write_csv(groups, file, setting=None):
+def write_csv(groups, file, step, setting=None):
     def write(f):
         out = csv.writer(f)
         out.writerow(([setting] if setting else []) + HEADER)
         for g in groups:
             for r in g.results:
                 for k, row in enumerate(r.rows):
-                    out.writerow(([g.value] if setting else []) + [r.run, r.seed, k]
+                    out.writerow(([g.value] if setting else []) + [r.run, r.seed, number(step), k]
                                  + [number(v) for v in row])
     written(file, write)
     say("wrote %s: %d rows, %.1f KB" % (file, sum(len(r.rows) for g in groups for r in g.results),
                                          os.path.getsize(file) / 1000))
 
 
-MEASURES = HEADER[3:]
+MEASURES = HEADER[4:]
 PANELS = [("inside the field", "creatures"), ("outside the field", "creatures"),
           ("mean distance from the centre %s", "world units"),
           ("mean distance from where each was first drawn", "world units"),
@@ -293,7 +320,7 @@ def write_summary(groups, file, setting):
         % (file, at_what, last))
 
 
-def plot(groups, seconds, program, file, setting=None):
+def plot(groups, length, program, file, setting=None):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -305,8 +332,8 @@ def plot(groups, seconds, program, file, setting=None):
     runs = len(groups[0].results)
     first, last = min(r.seed for r in results), max(r.seed for r in results)
     varied = " with %s = %s" % (setting, ", ".join(g.value for g in groups)) if setting else ""
-    fig.suptitle("%s%s: %d run%s of %g s%s, seeds %d%s" % (
-        program, varied, runs, "s" if runs > 1 else "", seconds, " each" if setting else "",
+    fig.suptitle("%s%s: %d run%s of %s%s, seeds %d%s" % (
+        program, varied, runs, "s" if runs > 1 else "", length, " each" if setting else "",
         first, "" if first == last else " to %d" % last), fontsize=13)
     timed = any(g.description.speed for g in groups)
     # The median is over what every run of a value reached: the frames, or for the timed
@@ -359,12 +386,14 @@ def plot(groups, seconds, program, file, setting=None):
         note.fill_between([], [], [], color="grey", alpha=0.25,
                           label="each value: the median of its %d runs, and the band between\n"
                           "their quartiles, as far as all %s" % (runs, reached))
-        repeat = "\n    --seed SEED --vary %s=VALUE\n    %s 1 %g" % (setting, program, seconds)
+        repeat = "\n    --seed SEED %s--vary %s=VALUE\n    %s 1%s" % (
+            length.options(), setting, program, length.seconds_argument())
     else:
         note.plot([], [], color=each[0], linewidth=0.7, label="each run, a colour of its own")
         note.plot([], [], color="black", linewidth=2.2,
                   label="median of the %d runs, as far as all %s" % (runs, reached))
-        repeat = "--seed SEED\n    %s 1 %g" % (program, seconds)
+        repeat = "--seed SEED %s\n    %s 1%s" % (length.options(), program,
+                                                 length.seconds_argument())
     note.legend(loc="upper left", frameon=False)
     frames = sorted(len(r.rows) for r in results)
     populations = sorted({g.description.population for g in groups})
@@ -425,17 +454,20 @@ def main():
     parser.add_argument("--seed", type=int, help="the first run's second (Unix time)")
     parser.add_argument("--vary", metavar="SETTING=V1,V2,...",
                         help="build a variant of the program for each value and run each")
+    parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
+    parser.add_argument("--frames", metavar="N", help="draw exactly N frames a run")
     parser.add_argument("--check", action="store_true",
                         help="only check the arguments, before anything is built")
     parser.add_argument("program")
     parser.add_argument("runs", type=int)
-    parser.add_argument("seconds", type=float)
-    parser.add_argument("stem")
+    parser.add_argument("length", nargs="+", metavar="[SECONDS] STEM")
     args = parser.parse_args()
     program = args.program if "/" in args.program else os.path.join(args.build, args.program)
     name = os.path.basename(program)
 
     def work():
+        length = Length(None, None if args.frames is None else check_frames(args.frames),
+                        None if args.step is None else check_step(args.step))
         try:
             description = describe(program)
             setting, values = variants.variants(name, args.vary) if args.vary else (None, [])
@@ -443,8 +475,16 @@ def main():
             raise Failure(e)
         if args.runs < 1:
             raise Failure("RUNS must be at least 1")
-        if not args.seconds > 0:
-            raise Failure("SECONDS must be more than 0")
+        if len(args.length) != (1 if length.frames else 2):
+            raise Failure("give SECONDS and STEM, or --frames N and STEM alone")
+        stem = args.length[-1]
+        if not length.frames:
+            try:
+                length = length._replace(seconds=float(args.length[0]))
+            except ValueError:
+                length = length._replace(seconds=math.nan)
+            if not length.seconds > 0:
+                raise Failure("SECONDS must be more than 0")
         first = int(time.time()) if args.seed is None else args.seed
         check_seeds(first, args.runs)
         if args.check:
@@ -452,20 +492,19 @@ def main():
         if not values and (not os.access(program, os.X_OK) or os.path.isdir(program)):
             raise Failure("not a program: %s" % program)
         check_tools()
-        os.makedirs(os.path.dirname(os.path.abspath(args.stem)), exist_ok=True)
+        os.makedirs(os.path.dirname(os.path.abspath(stem)), exist_ok=True)
         runs = args.runs * max(1, len(values))
         workers = min(runs, len(os.sched_getaffinity(0)))
         seeds = "seeds %d to %d" % (first, first + args.runs - 1)
-        experiment = Experiment(args.seconds,
-                                os.path.join(args.build, "bench", "libswapcount.so"), workers)
+        experiment = Experiment(length, os.path.join(args.build, "bench"), workers)
         if values:
             say("a sweep of %s over %s = %s: %d variant%s to build, then %d run%s of each "
-                "for %g s, %d side by side; %s for each value"
+                "of %s, %d side by side; %s for each value"
                 % (name, setting, ", ".join(v.text for v in values), len(values),
                    "s" if len(values) > 1 else "", args.runs, "s" if args.runs > 1 else "",
-                   args.seconds, workers, seeds))
+                   length, workers, seeds))
             paths = build_all(args.build, name, setting, values,
-                              lambda: runs_take(runs, workers, args.seconds + GUESS))
+                              lambda: runs_take(runs, workers, length.guess()))
             groups = [Group(v.text, variants.described(description, name, v), [])
                       for v in values]
             # Run i of every value, then run i + 1: the values meet the same load.
@@ -473,20 +512,21 @@ def main():
                         " of %s=%s" % (setting, values[g].text))
                     for run in range(1, args.runs + 1) for g in range(len(values))]
         else:
-            say("%d runs of %s for %g s each, %d side by side; %s"
-                % (args.runs, name, args.seconds, workers, seeds))
+            say("%d runs of %s of %s each, %d side by side; %s"
+                % (args.runs, name, length, workers, seeds))
             groups = [Group(None, description, [])]
             jobs = [Job(0, run, first + run - 1, program, description, "")
                     for run in range(1, args.runs + 1)]
         for result in experiment.run_all(jobs):
             groups[result.group].results.append(result)
-        write_csv(groups, args.stem + ".csv", setting)
+        write_csv(groups, stem + ".csv", length.step, setting)
         if values:
-            write_summary(groups, args.stem + "-summary.csv", setting)
-        plot(groups, args.seconds, name, args.stem + ".png", setting)
+            write_summary(groups, stem + "-summary.csv", setting)
+        plot(groups, length, name, stem + ".png", setting)
         say("run i's seed is %d + i - 1; to repeat run i alone: scripts/experiment.sh "
-            "--seed SEED %s%s 1 %g" % (first, "--vary %s=VALUE " % setting if values else "",
-                                       args.program, args.seconds))
+            "--seed SEED %s%s%s 1%s" % (first, length.options(),
+                                        "--vary %s=VALUE " % setting if values else "",
+                                        args.program, length.seconds_argument()))
 
     return command(work, say)
 

@@ -66,6 +66,8 @@ def record(run, display, folder, files, say):
     the measured rate. Delays are rounded on their running total, so that the loop lasts
     as long as the run to within one unit of the format; a kept frame lasts more than
     1/50 s, which browsers show as given (they stretch GIF delays under 2/100 s)."""
+    if run.rate is None:
+        raise Failure("a single frame without a step has no speed to play it at: give --step")
     step = max(1, int(run.rate // KEPT_PER_SECOND))
     kept = list(range(0, len(run.frames), step))
     say("replaying %d of its frames off-screen (glretrace), every %d frames: %.3f a second"

@@ -107,8 +107,10 @@ def draw_trails(run, file, say):
     picture = Image.new("RGB", (w, h + strip))
     picture.paste(img.resize((w, h), Image.BOX))
     ImageDraw.Draw(picture).text(
-        (4, h + 3), "%d frames in %.1f s. Ring: start; disc: end; arrow: where it left the "
-        "picture. Older parts fainter; grey: the field's border." % (len(run.frames), run.seconds),
+        (4, h + 3), "%d frames %s. Ring: start; disc: end; arrow: where it left the "
+        "picture. Older parts fainter; grey: the field's border." % (
+            len(run.frames),
+            "in %.1f s" % run.seconds if not run.step else "of %d ms each" % run.step),
         fill=(200, 200, 200), font=ImageFont.load_default())
     partial = file + ".part"
     picture.save(partial, "PNG", optimize=True)

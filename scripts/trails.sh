@@ -4,20 +4,17 @@
 # STEM.csv, every creature's position in every frame as the program handed it to OpenGL
 # (frame,creature,x,y,rotation), and STEM.png, their paths as one long exposure.
 #
-#   scripts/trails.sh [--seed SECOND] PROGRAM [SECONDS] [STEM]
+#   scripts/trails.sh [--seed SECOND] [--step MS] (--frames N PROGRAM | PROGRAM [SECONDS]) [STEM]
 #
 # SECONDS defaults to 4, STEM to out/PROGRAM-trails. --seed SECOND stops the program's
 # wall clock at SECOND, so `--seed S PROGRAM` traces again the run of scripts/experiment.sh
-# whose seed column reads S.
+# whose seed column reads S. --step MS moves a timed program's frame clock on by exactly MS
+# milliseconds a frame (an untimed program never reads it). --frames N runs exactly N
+# frames, in place of SECONDS: with a seed, and a step for a timed program, the same
+# command writes the same STEM.csv on any machine, however busy.
 set -euo pipefail
-seed=()
-if [ "${1:-}" = --seed ] && [ $# -ge 2 ]; then
-    seed=(--seed "$2")
-    shift 2
-fi
-if [ $# -lt 1 ] || [ $# -gt 3 ] || [ "${1#-}" != "$1" ]; then
-    grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
-    exit 2
-fi
-stem=${3:-out/$(basename "$1")-trails}
-exec "$(dirname "$0")/watch.sh" "${seed[@]}" "$1" "${2:-4}" --csv "$stem.csv" --trails "$stem.png"
+. "$(dirname "$0")/options.sh"
+take_seconds 4 1
+stem=${rest[0]:-out/$(basename "$program")-trails}
+exec "$(dirname "$0")/watch.sh" "${options[@]}" "$program" "${length[@]}" --csv "$stem.csv" \
+    --trails "$stem.png"

@@ -2,12 +2,14 @@
 """Watches one program from outside while it runs: the work behind scripts/record.sh,
 scripts/trails.sh and scripts/pictures.sh.
 
-    /usr/bin/python3 scripts/watch.py --build DIR [--seed SECOND] PROGRAM SECONDS
-        [--record FILE]... [--csv FILE] [--trails FILE]
+    /usr/bin/python3 scripts/watch.py --build DIR [--seed SECOND] [--step MS]
+        (--frames N PROGRAM | PROGRAM SECONDS) [--record FILE]... [--csv FILE] [--trails FILE]
+        [--check]
 
-Runs PROGRAM (a name in the build folder DIR, or a path) for SECONDS in a private virtual
-X server, with apitrace's tracer and the frame counter of bench/swapcount.c preloaded,
-closes its window as a user would, and writes from that one run:
+Runs PROGRAM (a name in the build folder DIR, or a path) for SECONDS, or for exactly N
+frames, in a private virtual X server, with apitrace's tracer and the frame counter of
+bench/swapcount.c preloaded, closes its window as a user would, and writes from that one
+run:
 
   --record FILE  the run as a looping animation (.webp, or .gif), frames exactly as the
                  program drew them (record.py). May be given more than once.
@@ -17,7 +19,12 @@ closes its window as a user would, and writes from that one run:
 
 With --seed, the program's wall clock stands at the Unix second SECOND, as in a run of
 scripts/experiment.py whose seed column reads SECOND: srand(time(0)) takes SECOND as its
-seed, and its frame clock runs on.
+seed, and its frame clock runs on. With --step, its frame clock moves on by exactly MS
+milliseconds a frame (bench/frameclock.c), so a timed program's steps no longer depend on
+the machine, and a recording plays each frame for MS ms. --frames N ends the run after
+exactly N frames, however fast the machine draws them: with a seed (and, for a timed
+program, a step) the same command writes the same positions on any machine. --check only
+checks the arguments, before anything is built.
 
 What the program writes goes to standard output; what this script is doing, to standard
 error. It leaves nothing running, and no half-written file when it fails.
@@ -32,7 +39,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
-from lab.traces import Failure, command, pinned, require, traced_run, x_server  # noqa: E402
+from lab.traces import (Failure, check_frames, check_seeds, check_step, command,  # noqa: E402
+                        pinned, require, traced_run, x_server)
 
 TOOL = "watch"
 
@@ -50,6 +58,13 @@ def check_outputs(args):
         os.makedirs(os.path.dirname(os.path.abspath(file)), exist_ok=True)
 
 
+def seconds(text):
+    try:
+        return float(text)
+    except ValueError:
+        raise Failure("SECONDS must be a number, not %r" % text) from None
+
+
 def main():
     global TOOL
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
@@ -58,8 +73,12 @@ def main():
     parser.add_argument("--csv", metavar="FILE")
     parser.add_argument("--trails", metavar="FILE")
     parser.add_argument("--seed", type=int, metavar="SECOND", help="the run's second (Unix time)")
+    parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
+    parser.add_argument("--frames", metavar="N", help="draw exactly N frames")
+    parser.add_argument("--check", action="store_true",
+                        help="only check the arguments, before anything is built")
     parser.add_argument("program")
-    parser.add_argument("seconds", type=float)
+    parser.add_argument("seconds", nargs="?")
     args = parser.parse_args()
     TOOL = "record" if not (args.csv or args.trails) else "trails" if not args.record else "watch"
     program = args.program if "/" in args.program else os.path.join(args.build, args.program)
@@ -67,19 +86,27 @@ def main():
     def work():
         if not (args.record or args.csv or args.trails):
             raise Failure("nothing to write: give --record, --csv or --trails")
+        step = None if args.step is None else check_step(args.step)
+        frames = None if args.frames is None else check_frames(args.frames)
+        if frames and args.seconds is not None:
+            raise Failure("a run of --frames N takes no SECONDS")
+        if not frames and not (args.seconds and seconds(args.seconds) > 0):
+            raise Failure("SECONDS must be more than 0")
+        if args.seed is not None:
+            check_seeds(args.seed)
+        if args.check:
+            return
+        env = None if args.seed is None else pinned(args.seed)
         if not os.access(program, os.X_OK) or os.path.isdir(program):
             raise Failure("not a program: %s" % program)
-        if not args.seconds > 0:
-            raise Failure("SECONDS must be more than 0")
-        env = None if args.seed is None else pinned(args.seed)
         check_outputs(args)
         with tempfile.TemporaryDirectory(prefix="moblings-watch-") as folder:
             with x_server() as server:
                 if env:
                     say("its clock stands at %d, the seed srand takes" % args.seed)
-                run = traced_run(program, args.seconds, server.display, folder,
-                                 os.path.join(args.build, "bench", "libswapcount.so"), env=env,
-                                 say=say)
+                run = traced_run(program, frames is None and seconds(args.seconds),
+                                 server.display, folder, os.path.join(args.build, "bench"),
+                                 env=env, say=say, frames=frames, step=step)
                 sys.stdout.write(run.output)
                 sys.stdout.flush()
                 if args.record:

@@ -4,21 +4,18 @@
 # installs what is missing, builds, and hands the rest to watch.py (which says what each
 # option writes).
 #
-#   scripts/watch.sh [--seed SECOND] PROGRAM SECONDS [--record FILE]... [--csv FILE] [--trails FILE]
+#   scripts/watch.sh [--seed SECOND] [--step MS] (--frames N PROGRAM | PROGRAM SECONDS) [--record FILE]... [--csv FILE] [--trails FILE]
 #
 # PROGRAM is the name of a program, built first into the build folder (MOBLINGS_BUILD_DIR,
 # default build/), or the path of one, run as it is. Paths are the caller's. --seed stops
-# the program's wall clock at SECOND, so that srand(time(0)) takes it as its seed.
+# the program's wall clock at SECOND, so that srand(time(0)) takes it as its seed; --step
+# moves its frame clock on by exactly MS milliseconds a frame; --frames runs it for exactly
+# N frames, in place of SECONDS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seed=()
-if [ "${1:-}" = --seed ] && [ $# -ge 2 ]; then
-    seed=(--seed "$2")
-    shift 2
-fi
-if [ $# -lt 3 ] || [ "${1#-}" != "$1" ]; then
-    grep -m1 '^#   scripts/' "$0" | sed 's/^# */usage: /' >&2
-    exit 2
-fi
+. "$root/scripts/options.sh"
+# Arguments that cannot be are said before anything is installed or built.
+/usr/bin/python3 "$root/scripts/watch.py" --build "${MOBLINGS_BUILD_DIR:-build}" --check \
+    "${options[@]}" "$@"
 build=$("$root/scripts/prepare.sh" "$1")
-exec /usr/bin/python3 "$root/scripts/watch.py" --build "$build" "${seed[@]}" "$@"
+exec /usr/bin/python3 "$root/scripts/watch.py" --build "$build" "${options[@]}" "$@"

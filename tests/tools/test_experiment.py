@@ -24,8 +24,8 @@ from test_tools import build_path, harness
 from lab import pictures, programs
 from lab.run import FAKETIME, Program
 
-HEADER = ["run", "seed", "frame", "inside", "outside", "mean_distance", "mean_from_start",
-          "mean_step"]
+HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance",
+          "mean_from_start", "mean_step"]
 
 Run = namedtuple("Run", "seed rows")  # rows: the measures of each frame, as written
 
@@ -47,7 +47,7 @@ def read_csv(path, setting=None):
 
 def runs_of(rows):
     runs = []
-    for run, seed, frame, *measures in rows:
+    for run, seed, _, frame, *measures in rows:
         if frame == "0":
             runs.append(Run(int(seed), []))
         assert (int(run), int(frame)) == (len(runs), len(runs[-1].rows)), (run, frame)
@@ -174,7 +174,7 @@ class Populations(ExperimentTest):
                 self.assertEqual({int(row[0]) + int(row[1]) for row in run.rows}, {int(value)},
                                  "Population=%s, seed %d" % (value, run.seed))
         self.assertEqual([(row["Population"], row["measure"]) for row in summary],
-                         [(value, measure) for value in "17" for measure in HEADER[3:]])
+                         [(value, measure) for value in "17" for measure in HEADER[4:]])
 
 
 class Failures(ExperimentTest):

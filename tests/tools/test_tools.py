@@ -213,33 +213,51 @@ class Timed(ToolTest):
 
 
 class Seeded(ToolTest):
-    """--seed stops the program's wall clock at a second, which srand takes as the seed:
-    moblings_fenced, untimed, then draws the same positions in every frame whatever its
-    frames take, and another second places its creatures elsewhere."""
+    """--seed stops the program's wall clock at a second, which srand takes as the seed,
+    --step moves its frame clock on by so many milliseconds a frame and --frames ends the
+    run after so many: the timed moblings_herd then writes the same table byte for byte,
+    however busy the machine, every step 16 ms of its speed long, and another second
+    places its creatures elsewhere."""
 
     SEED = 1767225602
+    FRAMES = 90
 
-    def positions(self, folder, name, script, seed):
-        """The frames of a 1 s run that `script` traced at the second `seed`."""
+    def table(self, folder, name, script, seed):
+        """The CSV, as bytes, of a run that `script` traced at the second `seed`."""
         stem = os.path.join(folder, name)
         outputs = ["--csv", stem + ".csv"] if script == "watch.sh" else [stem]
-        done = self.tool(script, "--seed", str(seed), build_path("moblings_fenced"), "1",
-                         *outputs)
+        done = self.tool(script, "--seed", str(seed), "--step", "16", "--frames",
+                         str(self.FRAMES), build_path("moblings_herd"), *outputs)
         self.assertEqual(done.returncode, 0, done.stderr)
-        return read_csv(stem + ".csv")
+        with open(stem + ".csv", "rb") as f:
+            return f.read()
 
-    def test_the_same_second_draws_the_same_run_and_another_another(self):
+    def test_the_same_command_writes_the_same_table_under_load_and_another_second_another(self):
         with tempfile.TemporaryDirectory() as folder:
-            first = self.positions(folder, "first", "trails.sh", self.SEED)
-            again = self.positions(folder, "again", "watch.sh", self.SEED)
-            other = self.positions(folder, "other", "trails.sh", self.SEED + 1)
-        # Each run draws as many frames as the machine lets it: only those both drew count.
-        both = min(len(first), len(again))
-        self.assertGreater(both, 1)
-        # Not assertEqual on the lists: its diff of thousands of frames takes minutes.
-        differ = next((k for k in range(both) if again[k] != first[k]), None)
-        self.assertIsNone(differ, "the same seed, another frame %s" % differ)
-        self.assertNotEqual(other[0], first[0], "two seeds, the same places")
+            first = self.table(folder, "first", "trails.sh", self.SEED)
+            # Both cores kept busy: a run timed by the machine would draw other steps.
+            loops = [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(2)]
+            try:
+                again = self.table(folder, "again", "watch.sh", self.SEED)
+            finally:
+                for loop in loops:
+                    loop.kill()
+                    loop.wait()
+            other = self.table(folder, "other", "trails.sh", self.SEED + 1)
+            frames = read_csv(os.path.join(folder, "first.csv"))
+        # Not assertEqual on the tables: its diff of thousands of lines takes minutes.
+        lines = zip(first.splitlines(), again.splitlines())
+        differ = next((k for k, (a, b) in enumerate(lines) if a != b), None)
+        self.assertIsNone(differ, "the same command, another line %s" % differ)
+        self.assertEqual(len(first), len(again))
+        self.assertEqual(len(frames), self.FRAMES)
+        # The first pass reads no time gone; each after it, 16 ms at 0.1 units a millisecond.
+        for k, (before, after) in enumerate(zip(frames, frames[1:])):
+            steps = {round(math.hypot(b[0] - a[0], b[1] - a[1]), 3)
+                     for a, b in zip(before, after)}
+            self.assertEqual(steps, {1.6}, "the steps from frame %d" % k)
+        self.assertNotEqual(other.splitlines()[1], first.splitlines()[1],
+                            "two seeds, the same places")
 
 
 def windowless(folder, name):
@@ -273,11 +291,18 @@ class Failures(ToolTest):
         with tempfile.TemporaryDirectory() as folder:
             run = [windowless(folder, "moblings_windowless"), "1", os.path.join(folder, "run")]
             wrong = "error: the seed must lie between 0 and 4294967295"
+            step = "error: the step (--step) in milliseconds must be a whole number from 1 to 1000"
+            frames = "error: the number of frames (--frames) must be a whole number from 1 up"
             for script, args, status, said in (
                     ("record.sh", ["--seed", "4294967296"] + run, 1, wrong),
                     ("trails.sh", ["--seed", "-1"] + run, 1, wrong),
                     ("trails.sh", ["--seed", "1.5"] + run, 2, "invalid int value: '1.5'"),
-                    ("record.sh", ["--seed"], 2, "usage: scripts/record.sh [--seed SECOND]")):
+                    ("record.sh", ["--seed"], 2, "usage: scripts/record.sh [--seed SECOND]"),
+                    ("trails.sh", ["--step", "0"] + run, 1, step + ", not '0'"),
+                    ("record.sh", ["--step", "16.5"] + run, 1, step + ", not '16.5'"),
+                    ("experiment.sh", ["--step", "1001"] + run, 1, step + ", not '1001'"),
+                    ("trails.sh", ["--frames", "0", run[0], run[2]], 1, frames + ", not '0'"),
+                    ("experiment.sh", ["--frames", "ten"] + run, 1, frames + ", not 'ten'")):
                 with self.subTest(" ".join([script] + args[:2])):
                     done = self.tool(script, *args)
                     self.assertEqual(done.returncode, status, done.stderr)
