@@ -39,6 +39,7 @@ import csv
 import importlib.util
 import math
 import os
+import re
 import sys
 import tempfile
 import threading
@@ -320,7 +321,9 @@ def write_summary(groups, file, setting):
         % (file, at_what, last))
 
 
-def plot(groups, length, program, file, setting=None):
+def plot(groups, length, program, file, chosen="", setting=None):
+    """`chosen`: the options that gave the runs their step, length and settings, as the
+    tool's command line gives them."""
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -332,6 +335,8 @@ def plot(groups, length, program, file, setting=None):
     runs = len(groups[0].results)
     first, last = min(r.seed for r in results), max(r.seed for r in results)
     varied = " with %s = %s" % (setting, ", ".join(g.value for g in groups)) if setting else ""
+    given = re.findall(r"--set (\S+)", chosen)
+    varied = (" (%s)" % ", ".join(given) if given else "") + varied
     fig.suptitle("%s%s: %d run%s of %s%s, seeds %d%s" % (
         program, varied, runs, "s" if runs > 1 else "", length, " each" if setting else "",
         first, "" if first == last else " to %d" % last), fontsize=13)
@@ -387,13 +392,12 @@ def plot(groups, length, program, file, setting=None):
                           label="each value: the median of its %d runs, and the band between\n"
                           "their quartiles, as far as all %s" % (runs, reached))
         repeat = "\n    --seed SEED %s--vary %s=VALUE\n    %s 1%s" % (
-            length.options(), setting, program, length.seconds_argument())
+            chosen, setting, program, length.seconds_argument())
     else:
         note.plot([], [], color=each[0], linewidth=0.7, label="each run, a colour of its own")
         note.plot([], [], color="black", linewidth=2.2,
                   label="median of the %d runs, as far as all %s" % (runs, reached))
-        repeat = "--seed SEED %s\n    %s 1%s" % (length.options(), program,
-                                                 length.seconds_argument())
+        repeat = "--seed SEED %s\n    %s 1%s" % (chosen, program, length.seconds_argument())
     note.legend(loc="upper left", frameon=False)
     frames = sorted(len(r.rows) for r in results)
     populations = sorted({g.description.population for g in groups})
@@ -428,14 +432,14 @@ def build_all(build, program, setting, values, runs_left):
     far it is; runs_left(): what the runs after them will take."""
     paths, took = [], []
     for i, v in enumerate(values):
-        where = variants.folder(build, program, setting, v)
+        where = variants.folder(build, v)
 
         def left(so_far=0.0):
             each = sum(took) / len(took) if took else BUILD_GUESS
             return max(0.0, each - so_far) + (len(values) - i - 1) * each + runs_left()
 
-        say("building %s with %s=%s (%d of %d) in %s; about %.0f s left"
-            % (program, setting, v.text, i + 1, len(values), where, left()))
+        say("building %s (%d of %d) in %s; about %.0f s left"
+            % (v.name, i + 1, len(values), where, left()))
         begun = time.monotonic()
         wait = variants.waiting(lambda so_far: say(
             "building %d of %d: %.0f s so far; about %.0f s left"
@@ -443,7 +447,7 @@ def build_all(build, program, setting, values, runs_left):
         try:
             paths.append(variants.build(build, program, where, v, wait))
         except RuntimeError as e:
-            raise Failure("building %s with %s=%s: %s" % (program, setting, v.text, e))
+            raise Failure("building %s: %s" % (v.name, e))
         took.append(time.monotonic() - begun)
     return paths
 
@@ -454,6 +458,8 @@ def main():
     parser.add_argument("--seed", type=int, help="the first run's second (Unix time)")
     parser.add_argument("--vary", metavar="SETTING=V1,V2,...",
                         help="build a variant of the program for each value and run each")
+    parser.add_argument("--set", action="append", default=[], metavar="FIELD=VALUE",
+                        help="build a variant of the program with this setting, and run it")
     parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
     parser.add_argument("--frames", metavar="N", help="draw exactly N frames a run")
     parser.add_argument("--check", action="store_true",
@@ -470,7 +476,8 @@ def main():
                         None if args.step is None else check_step(args.step))
         try:
             description = describe(program)
-            setting, values = variants.variants(name, args.vary) if args.vary else (None, [])
+            setting, values = (variants.variants(name, args.vary, args.set)
+                               if args.vary or args.set else (None, []))
         except (ValueError, variants.Invalid) as e:
             raise Failure(e)
         if args.runs < 1:
@@ -497,6 +504,15 @@ def main():
         workers = min(runs, len(os.sched_getaffinity(0)))
         seeds = "seeds %d to %d" % (first, first + args.runs - 1)
         experiment = Experiment(length, os.path.join(args.build, "bench"), workers)
+        if values and not setting:
+            # Only --set: one variant, then an experiment as of any program.
+            say("%s with %s: a variant to build" % (name, ", ".join(args.set)))
+            program_run = build_all(args.build, name, setting, values,
+                                    lambda: runs_take(runs, workers, length.guess()))[0]
+            description = variants.described(description, name, values[0])
+            values = []
+        else:
+            program_run = program
         if values:
             say("a sweep of %s over %s = %s: %d variant%s to build, then %d run%s of each "
                 "of %s, %d side by side; %s for each value"
@@ -515,16 +531,17 @@ def main():
             say("%d runs of %s of %s each, %d side by side; %s"
                 % (args.runs, name, length, workers, seeds))
             groups = [Group(None, description, [])]
-            jobs = [Job(0, run, first + run - 1, program, description, "")
+            jobs = [Job(0, run, first + run - 1, program_run, description, "")
                     for run in range(1, args.runs + 1)]
         for result in experiment.run_all(jobs):
             groups[result.group].results.append(result)
         write_csv(groups, stem + ".csv", length.step, setting)
         if values:
             write_summary(groups, stem + "-summary.csv", setting)
-        plot(groups, length, name, stem + ".png", setting)
+        chosen = length.options() + "".join("--set %s " % each for each in args.set)
+        plot(groups, length, name, stem + ".png", chosen, setting)
         say("run i's seed is %d + i - 1; to repeat run i alone: scripts/experiment.sh "
-            "--seed SEED %s%s%s 1%s" % (first, length.options(),
+            "--seed SEED %s%s%s 1%s" % (first, chosen,
                                         "--vary %s=VALUE " % setting if values else "",
                                         args.program, length.seconds_argument()))
 

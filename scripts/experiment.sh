@@ -6,7 +6,7 @@
 # STEM.png, each measure against the frame, each run a thin line and their median a bold
 # one. The runs go side by side in private virtual X servers, as many as there are cores.
 #
-#   scripts/experiment.sh [--seed SECOND] [--step MS] [--vary SETTING=V1,V2,...] (--frames N PROGRAM [RUNS] | PROGRAM [RUNS] [SECONDS]) [STEM]
+#   scripts/experiment.sh [--seed SECOND] [--step MS] [--set FIELD=VALUE]... [--vary SETTING=V1,V2,...] (--frames N PROGRAM [RUNS] | PROGRAM [RUNS] [SECONDS]) [STEM]
 #
 # RUNS defaults to 8, SECONDS to 5, STEM to out/PROGRAM-experiment. Run i (from 1) has
 # its wall clock stopped at SECOND + i - 1, which time(0) returns and srand takes as the
@@ -28,7 +28,9 @@
 # (SETTING,measure,frame,runs,lower_quartile,median,upper_quartile; seconds in place of
 # frame for the timed programs) holds them at the last frame every run of all the values
 # reached, so that the values are compared at one point. `--seed S --vary SETTING=VALUE
-# PROGRAM 1 SECONDS` repeats the run of that value whose seed column reads S. A setting,
+# PROGRAM 1 SECONDS` repeats the run of that value whose seed column reads S. --set
+# FIELD=VALUE, as many as needed, builds PROGRAM with those settings changed, and the
+# experiment, or the sweep, runs that variant. A setting,
 # value, step or frame count that cannot be fails, with status 1, before anything is built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

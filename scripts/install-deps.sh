@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs, from Debian's packages, everything the programs and their tests need that the
-# machine lacks; with --web, also what builds them for web browsers (Emscripten) and what
-# tests them there (Chromium, and ffprobe for the pages' recordings), and npm where it is
-# missing. SDL 1.2 comes as
+# machine lacks; with --web, also what builds them for web browsers (Emscripten) and their
+# site (python3-markdown, which writes the manual into it and reads it for the link test),
+# what tests them there (Chromium, and ffprobe for the pages' recordings), and npm where it
+# is missing. SDL 1.2 comes as
 # sdl12-compat unless the classic library is already installed (or asked for with
 # MOBLINGS_SDL=classic): the two -dev packages conflict.
 set -euo pipefail
@@ -14,7 +15,8 @@ packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev
           apitrace imagemagick webp gifsicle python3-matplotlib)
 case "${1:-}" in
     "") ;;
-    --web) packages+=(emscripten chromium chromium-driver python3-selenium ffmpeg) ;;
+    --web) packages+=(emscripten chromium chromium-driver python3-selenium ffmpeg
+                      python3-markdown) ;;
     *) echo "usage: $0 [--web]" >&2; exit 2 ;;
 esac
 # npm installs the pages' libraries; a machine may have its own node and npm, not Debian's.

@@ -10,7 +10,7 @@ usage() {
 }
 options=()
 by_frames=false
-while [ $# -ge 2 ] && [[ $1 =~ ^--(seed|step|frames|${more_options:-seed})$ ]]; do
+while [ $# -ge 2 ] && [[ $1 =~ ^--(seed|step|frames|set|${more_options:-seed})$ ]]; do
     [ "$1" != --frames ] || by_frames=true
     options+=("$1" "$2")
     shift 2

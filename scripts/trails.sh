@@ -4,7 +4,7 @@
 # STEM.csv, every creature's position in every frame as the program handed it to OpenGL
 # (frame,creature,x,y,rotation), and STEM.png, their paths as one long exposure.
 #
-#   scripts/trails.sh [--seed SECOND] [--step MS] (--frames N PROGRAM | PROGRAM [SECONDS]) [STEM]
+#   scripts/trails.sh [--seed SECOND] [--step MS] [--set FIELD=VALUE]... (--frames N PROGRAM | PROGRAM [SECONDS]) [STEM]
 #
 # SECONDS defaults to 4, STEM to out/PROGRAM-trails. --seed SECOND stops the program's
 # wall clock at SECOND, so `--seed S PROGRAM` traces again the run of scripts/experiment.sh
@@ -12,6 +12,9 @@
 # milliseconds a frame (an untimed program never reads it). --frames N runs exactly N
 # frames, in place of SECONDS: with a seed, and a step for a timed program, the same
 # command writes the same STEM.csv on any machine, however busy.
+# --set FIELD=VALUE, as many as needed, builds a variant of PROGRAM (a name) with those
+# settings of include/settings.h changed, as a sweep builds one (in BUILD/sweep/), and
+# runs that.
 set -euo pipefail
 . "$(dirname "$0")/options.sh"
 take_seconds 4 1

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
-"""The variants of a program that a sweep (scripts/experiment.sh --vary) builds: what the
-fields of include/settings.h are, a copy of a program's program.h with one field set to a
-value, and the build of each copy, beside the build folder and never in the checkout.
+"""The variants of a program that the tools build (--set FIELD=VALUE, and a sweep's
+--vary SETTING=V1,V2,...): what the fields of include/settings.h are, a copy of a
+program's program.h with fields set to other values, and the build of each copy, beside
+the build folder and never in the checkout.
 
 The settings are constants of the build, so a value of a setting is a build of its own.
 """
@@ -29,9 +30,10 @@ class Invalid(Exception):
 
 
 Field = namedtuple("Field", "name type default")
-Variant = namedtuple("Variant", "value text program_h settings")
-Variant.__doc__ = """One value of a sweep: the value as Python holds it, as it was given,
-the text of its program.h, and every setting of the variant {name: value}."""
+Variant = namedtuple("Variant", "value text program_h settings name")
+Variant.__doc__ = """One value of a sweep (or the one variant that --set makes, whose value
+and text are None): the value as Python holds it, as it was given, the text of its
+program.h, every setting of the variant {name: value}, and the name of its folder."""
 
 
 def fields(path=SETTINGS_H):
@@ -102,36 +104,63 @@ def entries(text):
     return dict(ENTRY.findall(body.strip()))
 
 
-def variants(program, vary):
-    """The variants of `program` (a name in programs/) that `vary`, "SETTING=V1,V2,...",
-    asks for; Invalid, saying which and why, where the setting or a value cannot be."""
-    known = fields()
-    setting, equals, texts = vary.partition("=")
-    field = next((f for f in known if f.name == setting), None)
-    if not equals or field is None:
+def field_named(known, name, given):
+    """The field `name`; Invalid, naming them all, where settings.h has none of that name."""
+    field = next((f for f in known if f.name == name), None)
+    if field is None:
         raise Invalid("%s is not a setting; the settings (include/settings.h) are %s"
-                      % (setting or repr(vary), ", ".join("%s (%s)" % (f.name, f.type)
-                                                          for f in known)))
-    texts = texts.split(",")
-    if texts == [""]:
-        raise Invalid("%s= names no values: give them as %s=V1,V2,..." % (setting, setting))
+                      % (name or repr(given), ", ".join("%s (%s)" % (f.name, f.type)
+                                                        for f in known)))
+    return field
+
+
+def variants(program, vary=None, sets=()):
+    """The variants of `program` (a name in programs/) that `vary`, "SETTING=V1,V2,...",
+    asks for, each with the settings `sets`, ["FIELD=VALUE", ...], as well: (SETTING,
+    [Variant]), or without `vary` (None, [the one Variant that `sets` makes]). Invalid,
+    saying which and why, where a setting or a value cannot be."""
+    known = fields()
     base = program_h(program)
     given = entries(base)
     stray = set(given) - {f.name for f in known}
     if stray:
         raise Invalid("programs/%s/program.h sets %s, which settings.h does not have"
                       % (program, ", ".join(sorted(stray))))
+    changed = {}
+    for each in sets:
+        name, equals, text = each.partition("=")
+        field = field_named(known, name, each)
+        if not equals:
+            raise Invalid("--set %s names no value: give it as %s=VALUE" % (each, name))
+        if name in changed:
+            raise Invalid("--set %s: %s is set twice" % (each, name))
+        changed[name] = (text, cxx(field.type, parse(field.type, name, text)))
+    if vary is None:
+        setting, texts, field = None, [None], None
+    else:
+        setting, equals, texts = vary.partition("=")
+        field = field_named(known, setting if equals else "", vary)
+        if setting in changed:
+            raise Invalid("%s is both set (--set) and varied (--vary)" % setting)
+        texts = texts.split(",")
+        if texts == [""]:
+            raise Invalid("%s= names no values: give them as %s=V1,V2,..." % (setting, setting))
     result = []
     for text in texts:
-        value = parse(field.type, setting, text)
-        if any(v.value == value for v in result):
-            raise Invalid("%s=%s: the value %s is given twice" % (setting, text, text))
+        literals = dict(given, **{name: literal for name, (_, literal) in changed.items()})
+        value = None
+        if setting is not None:
+            value = parse(field.type, setting, text)
+            if any(v.value == value for v in result):
+                raise Invalid("%s=%s: the value %s is given twice" % (setting, text, text))
+            literals[setting] = cxx(field.type, value)
         # Designated initialisers must follow the declaration order.
-        literals = dict(given, **{setting: cxx(field.type, value)})
         lines = "".join("    .%s = %s,\n" % (f.name, literals[f.name])
                         for f in known if f.name in literals)
         text_h = INITIALISER.sub(lambda m: m[1] + "\n" + lines + m[3], base, count=1)
-        result.append(Variant(value, text, text_h, every_setting(known, literals)))
+        named = [(n, t) for n, (t, _) in changed.items()] + ([(setting, text)] if setting else [])
+        result.append(Variant(value, text, text_h, every_setting(known, literals),
+                              "-".join([program] + ["%s-%s" % pair for pair in named])))
     return setting, result
 
 
@@ -150,7 +179,7 @@ def seen_from_outside(s):
 
 def described(description, program, variant):
     """The description of `variant`: `program`'s own (lab.programs), but for what the
-    changed setting changes."""
+    changed settings change."""
     before = seen_from_outside(every_setting(fields(), entries(program_h(program))))
     after = seen_from_outside(variant.settings)
     return description._replace(**{k: v for k, v in after.items() if before[k] != v})
@@ -158,8 +187,8 @@ def described(description, program, variant):
 
 # -- building ---------------------------------------------------------------------------
 
-def folder(build, program, setting, variant):
-    return os.path.join(build, "sweep", "%s-%s-%s" % (program, setting, variant.text))
+def folder(build, variant):
+    return os.path.join(build, "sweep", variant.name)
 
 
 def cache_entry(build, name, default):

@@ -2,7 +2,7 @@
 """Watches one program from outside while it runs: the work behind scripts/record.sh,
 scripts/trails.sh and scripts/pictures.sh.
 
-    /usr/bin/python3 scripts/watch.py --build DIR [--seed SECOND] [--step MS]
+    /usr/bin/python3 scripts/watch.py --build DIR [--seed SECOND] [--step MS] [--set FIELD=VALUE]...
         (--frames N PROGRAM | PROGRAM SECONDS) [--record FILE]... [--csv FILE] [--trails FILE]
         [--check]
 
@@ -24,7 +24,9 @@ milliseconds a frame (bench/frameclock.c), so a timed program's steps no longer 
 the machine, and a recording plays each frame for MS ms. --frames N ends the run after
 exactly N frames, however fast the machine draws them: with a seed (and, for a timed
 program, a step) the same command writes the same positions on any machine. --check only
-checks the arguments, before anything is built.
+checks the arguments, before anything is built. --set FIELD=VALUE, as many as needed,
+builds a variant of PROGRAM (a name) with those settings, as a sweep builds one
+(variants.py), in DIR/sweep/, and runs that.
 
 What the program writes goes to standard output; what this script is doing, to standard
 error. It leaves nothing running, and no half-written file when it fails.
@@ -39,6 +41,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
+import variants  # noqa: E402
 from lab.traces import (Failure, check_frames, check_seeds, check_step, command,  # noqa: E402
                         pinned, require, traced_run, x_server)
 
@@ -73,6 +76,8 @@ def main():
     parser.add_argument("--csv", metavar="FILE")
     parser.add_argument("--trails", metavar="FILE")
     parser.add_argument("--seed", type=int, metavar="SECOND", help="the run's second (Unix time)")
+    parser.add_argument("--set", action="append", default=[], metavar="FIELD=VALUE",
+                        help="build a variant of the program with this setting, and run it")
     parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
     parser.add_argument("--frames", metavar="N", help="draw exactly N frames")
     parser.add_argument("--check", action="store_true",
@@ -94,17 +99,34 @@ def main():
             raise Failure("SECONDS must be more than 0")
         if args.seed is not None:
             check_seeds(args.seed)
+        variant = None
+        if args.set:
+            if program != os.path.join(args.build, args.program):
+                raise Failure("--set builds a variant of a program in programs/: give its name")
+            try:
+                variant = variants.variants(args.program, None, args.set)[1][0]
+            except variants.Invalid as e:
+                raise Failure(e)
         if args.check:
             return
+        run_program = program
+        if variant:
+            where = variants.folder(args.build, variant)
+            say("building %s in %s" % (variant.name, where))
+            wait = variants.waiting(lambda so_far: say("building: %.0f s so far" % so_far), 10)
+            try:
+                run_program = variants.build(args.build, args.program, where, variant, wait)
+            except RuntimeError as e:
+                raise Failure("building %s: %s" % (variant.name, e))
         env = None if args.seed is None else pinned(args.seed)
-        if not os.access(program, os.X_OK) or os.path.isdir(program):
-            raise Failure("not a program: %s" % program)
+        if not os.access(run_program, os.X_OK) or os.path.isdir(run_program):
+            raise Failure("not a program: %s" % run_program)
         check_outputs(args)
         with tempfile.TemporaryDirectory(prefix="moblings-watch-") as folder:
             with x_server() as server:
                 if env:
                     say("its clock stands at %d, the seed srand takes" % args.seed)
-                run = traced_run(program, frames is None and seconds(args.seconds),
+                run = traced_run(run_program, frames is None and seconds(args.seconds),
                                  server.display, folder, os.path.join(args.build, "bench"),
                                  env=env, say=say, frames=frames, step=step)
                 sys.stdout.write(run.output)

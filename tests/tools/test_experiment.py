@@ -135,21 +135,24 @@ class Fenced(ExperimentTest):
 
 
 class Straight(ExperimentTest):
-    """A sweep builds the variant it names: moblings_fenced's creatures that never turn walk
-    one unit step a frame in a straight line."""
+    """A sweep builds the variant it names, with the settings given beside it:
+    moblings_fenced's creatures that never turn walk one unit step a frame in a straight
+    line, as many frames as asked for."""
 
     def test_creatures_that_never_turn_are_a_unit_further_from_their_start_each_frame(self):
-        runs, summary = self.experiment("--vary", "TurnChance=0", build_path("moblings_fenced"),
-                                        "2", "1", setting="TurnChance")
-        self.assertEqual(list(runs), ["0"])
-        for run in runs["0"]:
+        runs, summary = self.experiment("--set", "TurnChance=0", "--frames", "40", "--vary",
+                                        "Population=3", build_path("moblings_fenced"), "2",
+                                        setting="Population")
+        self.assertEqual(list(runs), ["3"])
+        for run in runs["3"]:
+            self.assertEqual(len(run.rows), 40)
             for k, row in enumerate(run.rows):
+                self.assertEqual(int(row[0]) + int(row[1]), 3)
                 # Each step rounds a coordinate, below 2048 units, to a float: half of 2^-13.
                 self.assertAlmostEqual(float(row[3]), k, delta=1e-4 * k,
                                        msg="seed %d, frame %d" % (run.seed, k))
         frame = int(summary[3]["frame"])
-        self.assertEqual((summary[3]["measure"], frame),
-                         ("mean_from_start", min(len(run.rows) for run in runs["0"]) - 1))
+        self.assertEqual((summary[3]["measure"], frame), ("mean_from_start", 39))
         self.assertAlmostEqual(float(summary[3]["median"]), frame, delta=1e-4 * frame)
 
 
