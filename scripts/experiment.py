@@ -337,9 +337,11 @@ def plot(groups, length, program, file, chosen="", setting=None):
     varied = " with %s = %s" % (setting, ", ".join(g.value for g in groups)) if setting else ""
     given = re.findall(r"--set (\S+)", chosen)
     varied = (" (%s)" % ", ".join(given) if given else "") + varied
-    fig.suptitle("%s%s: %d run%s of %s%s, seeds %d%s" % (
+    title = "%s%s: %d run%s of %s%s, seeds %d%s" % (
         program, varied, runs, "s" if runs > 1 else "", length, " each" if setting else "",
-        first, "" if first == last else " to %d" % last), fontsize=13)
+        first, "" if first == last else " to %d" % last)
+    # The figure holds about 95 characters of the title's size in a line.
+    fig.suptitle(title if len(title) <= 95 else title.replace(": ", ":\n", 1), fontsize=13)
     timed = any(g.description.speed for g in groups)
     # The median is over what every run of a value reached: the frames, or for the timed
     # programs moments of their clock, each run at a moment taken as its last frame drawn
