@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """Writes the site of the programs: an index, and a page for each program beside its
-script and module, with the page's script and style. The folder is complete as it is:
-any static web server serves it.
+script and module, with the page's script and style, and the manual. The folder is
+complete as it is: any static web server serves it.
 
     site.py SOURCE BUILD SITE PROGRAM...
 
@@ -9,15 +9,22 @@ SOURCE is the source tree, BUILD the folder the programs were built in, SITE the
 to write. What the index says of a program comes from the comment at the top of its
 program.h, so it says what the code says, beside its trails picture from docs/pictures,
 scaled down; each page shows its program.h and the shared sources as they are, with what
-web/site/code-notes.txt says to look for in them.
+web/site/code-notes.txt says to look for in them. The manual, README.md and the pages of
+docs/, is written as HTML at the same places in the site (README.html, docs/NAME.html),
+with the files it links to, so that its links and pictures work there as in the tree.
 """
 
+import collections
 import html
 import os
+import re
 import shutil
 import string
 import sys
+import urllib.parse
 
+import markdown
+import markdown.extensions.toc
 from PIL import Image
 
 # The sources a program's page shows, beside its program.h: the settings it changes, and
@@ -84,6 +91,131 @@ def picture(source, program, site):
     return path
 
 
+def slugger():
+    """Makes anchors as GitHub makes them from a heading's text, so that a link to one
+    works on GitHub and in the site alike: lower case, punctuation dropped, each space a
+    hyphen, and a heading's repeat numbered."""
+    seen = collections.Counter()
+
+    def slug(text, separator="-"):
+        base = re.sub(r"[^\w\- ]", "", text.lower()).replace(" ", separator)
+        seen[base] += 1
+        return base if seen[base] == 1 else "%s-%d" % (base, seen[base] - 1)
+    return slug
+
+
+class _Links(markdown.treeprocessors.Treeprocessor):
+    """Notes every link and picture a page names in the tree, as written, and points
+    links to Markdown at the HTML the site makes of it."""
+
+    def run(self, root):
+        self.md.links = []
+        for element, attribute in [(a, "href") for a in root.iter("a")] + \
+                                  [(img, "src") for img in root.iter("img")]:
+            target = element.get(attribute)
+            if target is None:
+                continue
+            self.md.links.append(target)
+            parts = urllib.parse.urlsplit(target)
+            if not parts.scheme and not parts.netloc and parts.path.endswith(".md"):
+                element.set(attribute, urllib.parse.urlunsplit(
+                    parts._replace(path=parts.path[:-len(".md")] + ".html")))
+
+
+Page = collections.namedtuple("Page", "title body links anchors")
+
+
+def render(source, path):
+    """A page of the manual, PATH relative to SOURCE: its first heading, its HTML, every
+    link and picture as the Markdown names them, and the anchors of its headings."""
+    md = markdown.Markdown(extensions=["tables", "fenced_code", "sane_lists",
+                                       markdown.extensions.toc.TocExtension(
+                                           slugify=slugger())])
+    md.treeprocessors.register(_Links(md), "links", 4)
+    with open(os.path.join(source, path), encoding="utf-8") as f:
+        body = md.convert(f.read())
+    titles = [t["name"] for t in md.toc_tokens]
+    anchors = set()
+
+    def gather(tokens):
+        for t in tokens:
+            anchors.add(t["id"])
+            gather(t["children"])
+    gather(md.toc_tokens)
+    return Page(html.unescape(titles[0]) if titles else path, body, md.links, anchors)
+
+
+def local(page, target):
+    """Where a relative link of a page leads in the tree (relative to its root), or None
+    for a link elsewhere or within the page."""
+    parts = urllib.parse.urlsplit(target)
+    if parts.scheme or parts.netloc or not parts.path:
+        return None
+    return os.path.normpath(os.path.join(os.path.dirname(page),
+                                         urllib.parse.unquote(parts.path)))
+
+
+# The manual's page around each page of Markdown; ROOT leads back to the site's root.
+MANUAL = string.Template("""<!DOCTYPE html>
+<!-- SPDX-License-Identifier: MIT -->
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>$title · moblings</title>
+<link rel="stylesheet" href="${root}style.css">
+<style>
+.manual table { border-collapse: collapse; margin: 1em 0; }
+.manual th, .manual td { border: 1px solid #333; padding: 0.2em 0.5em; vertical-align: top; }
+.manual img { max-width: 100%; height: auto; }
+.manual pre { overflow-x: auto; padding: 0.5em; background: #0d1117; border: 1px solid #333; }
+</style>
+</head>
+<body class="manual">
+<p><a href="${root}index.html">The programs in your browser</a> ·
+<a href="${root}README.html">The manual</a></p>
+$body
+</body>
+</html>
+""")
+
+
+def manual(source, site):
+    """Writes README.md and every page of docs/, and all they link to in the tree, into
+    the site. Returns the pages for the index, each a (path in the site, title): the
+    README, then those it links to in the order it last names them (its table of the
+    manual comes last), then any others of docs/."""
+    pages = ["README.md"] + sorted(os.path.join("docs", name)
+                                   for name in os.listdir(os.path.join(source, "docs"))
+                                   if name.endswith(".md"))
+    done, listed = {}, []
+    while pages:
+        path = pages.pop(0)
+        if path in done:
+            continue
+        page = done[path] = render(source, path)
+        root = "../" * path.count("/")
+        out = os.path.join(site, path[:-len(".md")] + ".html")
+        os.makedirs(os.path.dirname(out), exist_ok=True)
+        with open(out, "w", encoding="utf-8") as f:
+            f.write(MANUAL.substitute(title=html.escape(page.title), root=root,
+                                      body=page.body))
+        for target in filter(None, (local(path, t) for t in page.links)):
+            if target.startswith(".."):
+                continue
+            if target.endswith(".md"):
+                pages.append(target)
+                if path == "README.md":
+                    listed.append(target)
+            elif os.path.isfile(os.path.join(source, target)):
+                os.makedirs(os.path.dirname(os.path.join(site, target)), exist_ok=True)
+                shutil.copyfile(os.path.join(source, target), os.path.join(site, target))
+    order = list(dict.fromkeys(reversed(listed)))[::-1]
+    order += sorted(p for p in done if p not in order and p != "README.md")
+    return [("README.html", "Start here: what the programs are, and the two commands")] + \
+        [(p[:-len(".md")] + ".html", done[p].title) for p in order]
+
+
 def main():
     if len(sys.argv) < 5:
         sys.exit(__doc__)
@@ -107,8 +239,10 @@ def main():
                                           PICTURE_WIDTH, program, words))
     with open(os.path.join(here, "index.html")) as f:
         index = string.Template(f.read())
+    chapters = ['    <li><a href="%s">%s</a></li>' % (path, html.escape(title))
+                for path, title in manual(source, site)]
     with open(os.path.join(site, "index.html"), "w") as f:
-        f.write(index.substitute(programs="\n".join(items)))
+        f.write(index.substitute(programs="\n".join(items), manual="\n".join(chapters)))
     modules = os.path.join(os.path.dirname(here), "node_modules")
     if not os.path.isdir(modules):
         sys.exit("site.py: no %s: run npm ci in %s" % (modules, os.path.dirname(here)))

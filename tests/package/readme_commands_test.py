@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: MIT
-"""Runs the README's commands that no other test or CI runs, on a machine without a display:
-scripts/run.sh must print the reference program's output and save a picture with its
-creatures in it, scripts/pictures.sh must save a recording and a trails picture of
-each program (here of one that moves and of the still one, as the same loop makes them
-for all seven), the experiments' and the sweeps' plots must be made (at a small size), the
-quick loop of scripts/test.sh must pass, and the long soak must pass at a size of seconds.
+"""Runs the commands of the README and the manual (docs/) that no other test or CI runs, on
+a machine without a display: scripts/run.sh must print the reference program's output and
+save a picture with its creatures in it, scripts/pictures.sh must save a recording and a
+trails picture of each program (here of one that moves and of the still one, as the same
+loop makes them for all seven), the experiments' and the sweeps' plots must be made (at a
+small size), the quick loop of scripts/test.sh must pass, and the long soak must pass at a
+size of seconds.
 
     /usr/bin/python3 readme_commands_test.py SOURCE_DIR BUILD_DIR
 """
@@ -61,7 +62,7 @@ class ReadmeCommands(unittest.TestCase):
 
     def test_the_experiments_pictures_at_a_small_size(self):
         with tempfile.TemporaryDirectory() as folder:
-            done = self.run_script("env", "EXPERIMENT_RUNS=2", "EXPERIMENT_SECONDS=1",
+            done = self.run_script("env", "EXPERIMENT_RUNS=2", "EXPERIMENT_FRAMES=30",
                                    "scripts/experiments-pictures.sh", folder)
             self.assertEqual(done.returncode, 0, done.stderr)
             self.assertEqual(sorted(os.listdir(folder)),
