@@ -175,8 +175,17 @@ class Page:
                      EXIT_TIMEOUT)
 
     def set_speed(self, factor):
+        """Chooses the speed: a factor from 0.25 to 8, or "fast", as fast as it goes."""
         from selenium.webdriver.support.ui import Select
         Select(self._element("speed")).select_by_value(str(factor))
+
+    def set_step(self, ms):
+        """Ticks the fixed step and types its milliseconds, as a user would."""
+        from selenium.webdriver.common.keys import Keys
+        if not self._element("fixed-step").is_selected():
+            self._element("fixed-step").click()
+        # Typed over what it holds: emptied first, it would take back the step it had.
+        self._element("step-ms").send_keys(Keys.CONTROL, "a", Keys.NULL, str(ms), Keys.TAB)
 
     def wait_frames(self, frames, timeout=4 * LOAD_TIMEOUT):
         """Waits until the program has drawn at least `frames` frames; returns how many."""
@@ -253,10 +262,23 @@ def viewport(browser, width, height):
         "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
 
 
+# Ticks the Trails box as the page is made, before its program can draw a frame: the page
+# runs to the frame its address names faster than a script can tick it.
+TRAILS_FROM_THE_START = """
+new MutationObserver(function (_, observer) {
+  var box = document.getElementById('trails');
+  if (box) {
+    box.checked = true;
+    observer.disconnect();
+  }
+}).observe(document, {childList: true, subtree: true});
+"""
+
+
 def screenshots(folder, site):
     """Saves web-index.png and web-page.png in `folder`: the index, and a program's page
-    with its trails on, paused at a moment of its run; each as tall as its content.
-    Returns their paths."""
+    with its trails on from the start, paused at a moment of its run; each as tall as its
+    content. Returns their paths."""
     browser = chromium()
     try:
         paths = []
@@ -265,11 +287,10 @@ def screenshots(folder, site):
             if page == "index.html":
                 browser.get(site.url(page))
             else:
+                browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                        {"source": TRAILS_FROM_THE_START})
                 shown = Page(browser, site, SHOWN, "seed=%d&frames=%d" % (SHOWN_SEED, SHOWN_FRAMES))
                 shown.wait_started()
-                shown.press("trails")
-                # The paths are the same at any speed; a busy machine shows few frames.
-                shown.set_speed(8)
                 shown.wait_frames(SHOWN_FRAMES)
                 wait_for("the run to pause", lambda: shown.status() == "paused", EXIT_TIMEOUT)
             viewport(browser, 860,

@@ -43,6 +43,25 @@ def fields(path=SETTINGS_H):
     return [Field(name, kind, literal(kind, text)) for kind, name, text in FIELD.findall(body)]
 
 
+def comments(path=SETTINGS_H):
+    """{name: what settings.h says of the field}: the comment on its line, or else the
+    comment just above it, or else the one of the field before it (a range's upper end
+    shares its lower end's)."""
+    with open(path) as f:
+        body = re.search(r"struct settings \{(.*?)\n\};", f.read(), re.S)[1]
+    said, above, before = {}, [], ""
+    for line in body.splitlines():
+        field = FIELD.match(line)
+        comment = line.partition("//")[2].strip()
+        if not field:
+            above = above + [comment] if comment else []
+            continue
+        before = comment or " ".join(above) or before
+        said[field[2]] = before
+        above = []
+    return said
+
+
 def literal(kind, text):
     """The value of a C++ literal of the field type `kind`."""
     if kind == "bool":

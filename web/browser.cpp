@@ -12,19 +12,22 @@
 // Hands the page what the frame just drawn placed (x, y and rotation of each shape) and
 // the view it was drawn in, and waits until the page lets the program run its next pass:
 // at the browser's next animation frame, or at once when the page runs several passes a
-// frame, or not until it is resumed or stepped. The program's frame loop never returns to
-// the browser; Asyncify unwinds it here and rewinds it when the page wakes it, so the loop
-// runs as written. Once main has slept, its return comes back to no caller, so its status
-// is handed on to exit from here: the page hears of it as from a desktop program's exit.
+// frame or as many as it can, or not until it is resumed or stepped. Returns whether the
+// page will show that pass: of a run of passes it shows only the last. A page that does
+// not say (Module.drawing) shows them all.
+// The program's frame loop never returns to the browser; Asyncify unwinds it here and
+// rewinds it when the page wakes it, so the loop runs as written. Once main has slept, its
+// return comes back to no caller, so its status is handed on to exit from here: the page
+// hears of it as from a desktop program's exit.
 // The body is JavaScript, which clang-format would mangle.
 // clang-format off
-EM_JS(void, web_next_frame, (const float* placed, int count, const float* view), {
+EM_JS(int, web_next_frame, (const float* placed, int count, const float* view), {
     // Rewinding, the loop calls this again on its way back to where it slept: the frame
     // was handed over before it slept.
     if (Asyncify.state !== Asyncify.State.Rewinding &&
         Module.frameDrawn(HEAPF32.subarray(placed >> 2, (placed >> 2) + count),
                           HEAPF32.subarray(view >> 2, (view >> 2) + 4))) {
-        return;
+        return Module.drawing === false ? 0 : 1;
     }
     Asyncify.handleSleep(function(wakeUp) {
         Module.waitForPass(function() {
@@ -43,6 +46,9 @@ EM_JS(void, web_next_frame, (const float* placed, int count, const float* view),
             wakeUp();
         });
     });
+    // What sleeping returns is of no use; woken, the page has said whether it shows the
+    // pass it woke the program for.
+    return Module.drawing === false ? 0 : 1;
 });
 // clang-format on
 
@@ -55,7 +61,7 @@ extern "C" {
 // Presents the frame: the browser shows what was drawn once control returns to it.
 void SDL_GL_SwapBuffers() {
     std::vector<float>& placed = Drawn();
-    web_next_frame(placed.data(), static_cast<int>(placed.size()), DrawnView());
+    Seen() = web_next_frame(placed.data(), static_cast<int>(placed.size()), DrawnView()) != 0;
     placed.clear();
 }
 

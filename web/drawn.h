@@ -16,4 +16,9 @@ std::vector<float>& Drawn();
 // all 0 until it has.
 float* DrawnView();
 
+// Whether the pass being run is seen: where the platform runs passes faster than it shows
+// them, those it will not show place their shapes (Drawn) and draw nothing. Seen unless a
+// platform says otherwise.
+bool& Seen();
+
 #endif

@@ -3,8 +3,9 @@
 program, a turned untimed one and the still one show their creatures in the canvas, and
 Close ends the run as closing the window does; without WebGL a page shows the program's
 failure. The index links every program's page, with a picture of it. A page's run for a
-seed is the desktop program's run for it, and a page can be paused, stepped and sped up; it
-keeps a snapshot and a recording of what it showed, and holds the code it runs.
+seed and a fixed step is the desktop program's run for them, and a page can be paused,
+stepped, sped up and run as fast as it goes to a far frame; it keeps a snapshot and a
+recording of what it showed, and holds the code it runs.
 
     /usr/bin/python3 test_pages.py SITE PROGRAM [TestClass]
 
@@ -58,13 +59,13 @@ class BrowserTest:
     def open(self):
         return web.Page(self.browser, self.site, PROGRAM)
 
-    def desktop_csv(self, tool, *args):
+    def desktop_csv(self, tool, *args, options=()):
         """The CSV that the desktop tool scripts/`tool` writes of the program's run for
-        SEED, given `args` after the program."""
+        SEED, given `options` before the program and `args` after it."""
         with tempfile.TemporaryDirectory() as folder:
             stem = os.path.join(folder, "desktop")
             done = subprocess.run([os.path.join(ROOT, "scripts", tool), "--seed", str(SEED),
-                                   os.path.join(BUILD, PROGRAM), *args, stem],
+                                   *options, os.path.join(BUILD, PROGRAM), *args, stem],
                                   capture_output=True, text=True, timeout=240)
             self.assertEqual(done.returncode, 0, done.stderr)
             with open(stem + ".csv", newline="") as f:
@@ -120,32 +121,35 @@ SEED = 1767225602
 
 
 class SameRunTests(BrowserTest):
-    """The page's run for a seed is the desktop's run for that seed."""
+    """The page's run for a seed and a fixed step is the desktop's run for them, frame for
+    frame, however fast either ran it; an untimed program takes the step and ignores it."""
+
+    FRAMES, STEP = 300, 16
 
     def test_the_positions_of_the_desktop_run_of_the_seed(self):
-        page = web.Page(self.browser, self.site, PROGRAM, "seed=%d&frames=240" % SEED)
+        moment = "seed=%d&step=%d&frames=%d" % (SEED, self.STEP, self.FRAMES)
+        page = web.Page(self.browser, self.site, PROGRAM, moment)
         page.wait_started()
-        page.set_speed(8)
-        page.wait_frames(240)
+        page.wait_frames(self.FRAMES)
+        self.assertEqual((page.frames(), page.status()), (self.FRAMES, "paused"))
         self.assertEqual(page.text("seed"), str(SEED))
         self.assertTrue(page._element("link").get_attribute("href").endswith(
-            "%s.html?seed=%d&frames=240" % (PROGRAM, SEED)), "the link names the moment")
+            "%s.html?%s" % (PROGRAM, moment)), "the link names the moment")
         in_page = page.positions().split("\r\n")
-        on_desktop = self.desktop_csv("trails.sh", "1").split("\r\n")
+        on_desktop = self.desktop_csv("trails.sh", options=(
+            "--step", str(self.STEP), "--frames", str(self.FRAMES))).split("\r\n")
         self.assertEqual(in_page[0], on_desktop[0], "the same columns")
-        # Every frame both drew: the desktop draws as many as its machine lets it.
-        rows = min(len(in_page), len(on_desktop)) - 1
-        self.assertGreaterEqual(rows, 2 * self.population, "too few frames to compare")
-        first_difference = next((i for i in range(rows) if in_page[i] != on_desktop[i]), None)
+        self.assertEqual(len(in_page), len(on_desktop), "rows")
+        first_difference = next((i for i, (a, b) in enumerate(zip(in_page, on_desktop))
+                                 if a != b), None)
         if first_difference is not None:
             self.fail("row %d: page %s, desktop %s" % (first_difference, in_page[first_difference],
                                                        on_desktop[first_difference]))
-        print("%s, seed %d: %d frames the same in the page and on the desktop"
-              % (PROGRAM, SEED, (rows - 1) // self.population))
 
 
 class ControlTests(BrowserTest):
-    """Pause, step and speed, on an untimed program that writes a line a frame."""
+    """Pause, step and speed, as fast as it goes too, on an untimed program that writes a
+    line a frame."""
 
     def passes_a_frame(self, page, speed, frames=40):
         """The program's passes for each frame the browser showed, at `speed`."""
@@ -196,13 +200,48 @@ class ControlTests(BrowserTest):
         self.assertEqual(out[:len(self.start_lines)], self.start_lines)
         self.check_end(out[len(self.start_lines):])
 
+    FAR = 20000  # frames
+
+    def test_a_far_frame_as_fast_as_it_goes(self):
+        page = web.Page(self.browser, self.site, PROGRAM, "seed=%d&frames=%d" % (SEED, self.FAR))
+        page.wait_started()
+        # However long a busy machine takes, it stops at that frame, every frame kept.
+        page.wait_frames(self.FAR, 240)
+        self.assertEqual((page.frames(), page.status()), (self.FAR, "paused"))
+        self.assertEqual(self.browser.execute_script(
+            "return document.getElementById('speed').value"), "1", "back to the speed chosen")
+        rows = page.positions().splitlines()
+        self.assertEqual(len(rows) - 1, self.FAR * self.population)
+        self.assertEqual(rows[-1].split(",")[:2], [str(self.FAR - 1), str(self.population - 1)])
+        out = page.output()
+        self.assertEqual(out[:len(self.start_lines)], self.start_lines)
+        self.assertEqual(out.count("\n") - self.start_lines.count("\n"), self.FAR,
+                         "a line a frame")
+        shown = page.text("output").splitlines()
+        self.assertEqual(shown, out.splitlines()[-len(shown):], "the panel shows the newest")
+        page.measures(of=self.FAR - 1)
+        # As fast as it goes without a stop, Pause and Close still answer.
+        page.set_speed("fast")
+        page.press("pause")
+        page.wait_frames(self.FAR + 1000)
+        page.press("pause")
+        held = page.frames()
+        time.sleep(0.3)
+        self.assertEqual(page.frames(), held, "frames drawn while paused")
+        page.press("pause")
+        page.close()
+        status, out = page.wait_end()
+        self.assertEqual(status, 0, out)
+        self.check_end(out[len(self.start_lines):])
+
 
 class ResumeTests(BrowserTest):
-    """A timed program's clock stands still while its page is paused."""
+    """A timed program's clock stands still while its page is paused, and moves on by the
+    fixed step it is given at each pass."""
 
     PAUSE = 4.0  # s
 
-    def test_no_jump_after_a_pause(self):
+    def test_no_jump_after_a_pause_and_a_fixed_step(self):
         page = self.open()
         page.wait_started()
         page.wait_frames(10)
@@ -213,6 +252,14 @@ class ResumeTests(BrowserTest):
         page.press("pause")
         page.wait_frames(held + 5)
         page.press("pause")
+        resumed_to = page.frames()
+        page.set_step(50)
+        self.assertTrue(page._element("link").get_attribute("href").endswith(
+            "?seed=%s&step=50&frames=%d" % (page.text("seed"), resumed_to)))
+        stepped = resumed_to + 3
+        for _ in range(3):
+            page.press("step")
+        page.wait_frames(stepped, 10)
         # Each creature walks its speed times the frame's milliseconds, whichever way.
         frames = {}
         for row in page.positions().splitlines()[1:]:
@@ -223,7 +270,13 @@ class ResumeTests(BrowserTest):
         resumed = ms[held - 1]  # the step of frame `held`, the first after the pause
         self.assertLess(resumed, self.PAUSE * 1000 / 2,
                         "the first frame after a pause of %g s took %.0f ms" % (self.PAUSE, resumed))
-        self.assertGreater(max(ms[held - 1:]), 0, "the program moved on after the pause")
+        self.assertGreater(max(ms[held - 1:resumed_to - 1]), 0,
+                           "the program moved on after the pause")
+        # The fixed step moves the clock at each swap and at no other time: not before the
+        # first step, by 50 ms at the swap of each.
+        self.assertEqual(len(ms), stepped - 1)
+        for step, expected in zip(ms[-3:], (0, 50, 50)):
+            self.assertAlmostEqual(step, expected, delta=0.01, msg=ms[-3:])
 
 
 class KeepTests(BrowserTest):
@@ -294,8 +347,12 @@ class KeepTests(BrowserTest):
                 blue = img.convert("RGB").getchannel("B").point(lambda v: 255 if v >= 128 else 0)
             zero = Image.new("L", blue.size)
             shapes = pictures.components(Image.merge("RGB", (zero, zero, blue)))
-            self.assertTrue(all(pictures.CREATURE_PIXELS[0] // 2 <= c.pixels
-                                <= 2 * pictures.CREATURE_PIXELS[1] for c in shapes), shapes)
+            width, height = blue.size
+            for c in shapes:
+                # A creature walking out of the picture is cut by its edge to any size.
+                cut = c.left == 0 or c.top == 0 or c.right == width - 1 or c.bottom == height - 1
+                self.assertTrue((cut or pictures.CREATURE_PIXELS[0] // 2 <= c.pixels)
+                                and c.pixels <= 2 * pictures.CREATURE_PIXELS[1], shapes)
             self.assertTrue(0 < len(shapes) <= self.population, shapes)
             places.append(shapes)
         self.assertNotEqual(*places, "the recording stood still")

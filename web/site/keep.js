@@ -10,7 +10,9 @@
 // frame at each new picture. A copy reads the picture back from the GPU, which cost a
 // third of the frames in headless Chromium, so a picture is copied only when it may be
 // kept: while recording, when a snapshot waits for it, and once the run is paused (the
-// page pauses at the end of a pass, so the copy is of the picture it holds) or has ended.
+// page pauses at the end of a pass, so the copy is of the picture it holds) or has ended;
+// and only in a task that drew the frame just drawn, since the page leaves undrawn the
+// passes it runs between the pictures it shows.
 'use strict';
 
 (function () {
@@ -37,7 +39,8 @@
     }
     snapshot.disabled = false;
     record.disabled = !window.MediaRecorder;
-    if (!(track || wanted || status.textContent !== 'running')) {
+    if (!(track || wanted || status.textContent !== 'running') ||
+        Page.pictured() !== Page.frames()) {
       return;
     }
     copied = Page.frames();

@@ -7,13 +7,19 @@
 // The run is named by its seed: ?seed=SECOND makes time(0) read SECOND, as a desktop run
 // with its clock stopped at SECOND, and the web platform draws the C library's numbers as
 // Linux draws them, so the page runs the very run the desktop runs for that seed.
-// ?frames=N runs N frames and pauses there.
+// ?frames=N runs to frame N as fast as it goes and pauses there. ?step=MS gives a timed
+// program's frame clock exactly MS milliseconds a pass, at any pace, as the desktop's
+// --step gives it, so that its run too is the desktop's frame for frame; the untimed
+// programs never read that clock, and only carry the step on in their link.
 //
 // The program's own time is the page's to give: an untimed program's time is its frames,
 // so at speed 4 it runs four passes of its loop for each frame the browser shows (the
-// browser shows the last), at 0.25 one pass every fourth frame; a timed program runs a
-// pass a frame, and its frame clock reads the milliseconds it has run, times the speed.
-// While paused, neither moves.
+// browser shows the last), at 0.25 one pass every fourth frame, and so does a timed
+// program with a fixed step; on the page's clock a timed program runs a pass a frame, and
+// its frame clock reads the milliseconds it has run, times the speed. As fast as it goes,
+// the passes run in tasks of a few milliseconds, one after another, and the browser shows
+// the last pass of a task now and then; a timed program's clock then keeps the page's
+// time. While paused, neither moves.
 'use strict';
 
 var Page = (function () {
@@ -41,6 +47,7 @@ var Page = (function () {
   var given = wholeNumber('seed', 0, 4294967295);
   var seed = given === null ? Math.floor(Date.now() / 1000) : given;
   var stopAt = wholeNumber('frames', 1, Number.MAX_SAFE_INTEGER);
+  var fixedStep = wholeNumber('step', 1, 1000);  // ms a pass on the program's clock, or null
 
   // -- what the program drew ----------------------------------------------------------
   // Every frame's placed shapes, x, y, rotation (NaN: unturned) each, kept in large
@@ -120,8 +127,23 @@ var Page = (function () {
 
   // The shortest text that reads back as the same single-precision number.
   function exact(value) {
-    for (var digits = 6; digits < 10; digits++) {
-      var text = g(value, digits);
+    // toPrecision rounds as %.*g rounds but for a tie, which it rounds away from zero, and
+    // from 1e-4 to 1e6 writes what %g writes but for the zeros %g drops. g() takes four
+    // times as long, which the download of a run of 100,000 frames feels.
+    var size = Math.abs(value);
+    var digits, text;
+    for (digits = 6; digits < 10 && size >= 1e-4 && size < 1e6; digits++) {
+      text = value.toPrecision(digits);
+      if (Math.fround(Number(text)) === value) {
+        // A tie ends in a 5 one digit further on; anything else is no tie.
+        if (value.toPrecision(digits + 1).slice(-1) !== '5') {
+          return text.indexOf('.') < 0 ? text : text.replace(/\.?0+$/, '');
+        }
+        break;
+      }
+    }
+    for (digits = 6; digits < 10; digits++) {
+      text = g(value, digits);
       if (Math.fround(Number(text)) === value) {
         return text;
       }
@@ -162,6 +184,8 @@ var Page = (function () {
   // -- the run's own time ---------------------------------------------------------------
   var frames = 0;          // frames the program has drawn
   var speed = 1;
+  var fast = false;        // passes run as fast as they go
+  var rushing = stopAt !== null;  // as fast as it goes to the frame the address names
   var paused = false;
   var passes = 0;          // passes the program may still run before the browser shows one
   var timed = false;       // the program reads its frame clock
@@ -170,6 +194,8 @@ var Page = (function () {
   var interval = 1000 / 60;// ms between the browser's frames, lately
   var wake = null;         // runs the program's next pass, while it waits for one
   var over = false;
+  var pictured = -1;       // the frames drawn when the canvas was drawn, in the task that drew it
+  var closing = false;     // Close was pressed, and the pass that sees it has not yet run
 
   var canvas = element('canvas');
   var status = element('status');
@@ -181,13 +207,16 @@ var Page = (function () {
   var panel = element('output');
   var earlier = element('earlier');
   var link = element('link');
+  var fixed = element('fixed-step');
+  var stepMs = element('step-ms');
 
   element('seed').textContent = seed;
   element('notice').textContent = notices.join('; ');
 
   function address() {
+    var pace = fixedStep === null ? '' : '&step=' + fixedStep;
     var moment = paused && !over ? '&frames=' + frames : '';
-    return location.href.split(/[?#]/)[0] + '?seed=' + seed + moment;
+    return location.href.split(/[?#]/)[0] + '?seed=' + seed + pace + moment;
   }
 
   function runPass() {
@@ -208,26 +237,102 @@ var Page = (function () {
     step.disabled = !paused;
     status.textContent = over ? status.textContent : paused ? 'paused' : 'running';
     link.href = address();
+    queueSlice();
   }
 
   var view = null;         // left, right, bottom, top of the view, in world units
   var watchers = {frame: [], show: []};
 
+  // Whether the pass about to run is drawn: only the last of those run before the browser
+  // shows a frame, and the one a pause will hold. Drawing is most of a pass's cost, and a
+  // picture drawn over by the next pass in the same task is never seen.
+  function drawsNext() {
+    if (pauseAsked || frames + 1 === stopAt) {
+      return true;
+    }
+    if (fast) {
+      return pictureDue && performance.now() + passCost >= sliceEnd;
+    }
+    return passes < 2;
+  }
+
+  // Returns whether the program runs its next pass at once (Module.drawing says whether it
+  // draws it) rather than waiting for the page to wake it.
   function frameDrawn(placed, edges) {
     if (view === null) {
       view = Array.from(edges);
     }
     frames++;
+    if (Module.drawing) {
+      pictured = frames;
+    }
     keep(placed);
     watchers.frame.forEach(function (watch) {
       watch(frames - 1, placed);
     });
+    // As the desktop's --step: the clock moves on at the swap, and at no other time.
+    if (fixedStep !== null) {
+      clock += fixedStep;
+    }
     passes = Math.max(0, passes - 1);
-    if (pauseAsked || (stopAt !== null && frames === stopAt)) {
+    if (frames === 1 && timed) {
+      fixed.disabled = stepMs.disabled = false;
+    }
+    if (frames === stopAt && rushing) {
+      rushing = false;
+      speeds.value = settled;
+      setSpeed();
+    }
+    if (pauseAsked || frames === stopAt) {
       setPaused(true);
     }
-    return passes >= 1 && !paused;
+    // As fast as it goes, a task ends with the pass it draws, so that its picture is the
+    // one the page shows with it. The pass that sees the quit event goes on to main's
+    // return at once, not a frame later.
+    var go = closing ||
+             (!paused && (fast ? !Module.drawing && performance.now() < sliceEnd : passes >= 1));
+    closing = false;
+    if (go) {
+      Module.drawing = drawsNext();
+    }
+    return go;
   }
+
+  // As fast as it goes, the program runs passes for SLICE ms, gives the browser its turn
+  // (a click on Pause or Close, a frame to show), and runs on, in a message's task: a
+  // timer's would wait at least 4 ms. The browser shows at most one picture a frame.
+  // Slices of 8 ms ran no more passes a second than these, and a click waited for longer.
+  var SLICE = 4;
+  var sliceEnd = 0;        // when the passes of this task are to stop
+  var passCost = 0;        // ms a pass took in the last task
+  var pictureDue = true;   // the browser has shown a frame since the last picture
+  var queued = false;
+  var channel = new MessageChannel();
+
+  function queueSlice() {
+    if (fast && !paused && !over && !queued) {
+      queued = true;
+      channel.port2.postMessage(null);
+    }
+  }
+
+  channel.port1.onmessage = function () {
+    queued = false;
+    if (!fast || paused || over || !wake) {
+      return;
+    }
+    pictured = -1;
+    var start = performance.now(), first = frames;
+    sliceEnd = start + SLICE;
+    Module.drawing = drawsNext();
+    runPass();
+    passCost = (performance.now() - start) / Math.max(1, frames - first);
+    if (pictured === frames) {
+      pictureDue = false;
+    }
+    show();
+    queueSlice();
+  };
 
   // A frame of the browser's: the program's time moves on, and the page shows what the
   // program drew and wrote.
@@ -236,17 +341,24 @@ var Page = (function () {
       return;
     }
     requestAnimationFrame(shown);
+    pictured = -1;
     if (before !== null) {
       interval = now - before;
     }
     if (!paused && before !== null) {
-      clock += interval * speed;
+      if (fixedStep === null) {
+        clock += interval * speed;
+      }
       // No backlog: a frame the program missed is not made up for later.
-      var each = timed ? 1 : speed;
+      var each = timed && fixedStep === null ? 1 : speed;
       passes = Math.min(passes + each, Math.max(each, 1));
     }
     before = now;
-    if (wake && passes >= 1 && !paused) {
+    if (fast) {
+      pictureDue = true;
+      queueSlice();
+    } else if (wake && passes >= 1 && !paused) {
+      Module.drawing = drawsNext();
       runPass();
     }
     show();
@@ -282,7 +394,7 @@ var Page = (function () {
     over = true;
     show();
     status.textContent = text;
-    [close, pause, step, speeds].forEach(function (control) {
+    [close, pause, step, speeds, fixed, stepMs].forEach(function (control) {
       control.disabled = true;
     });
     link.href = address();
@@ -327,39 +439,92 @@ var Page = (function () {
     }
   });
 
+  // As fast as it goes, the pass that a click on Pause or Close waits for runs at once: a
+  // browser lets a page's own tasks wait until it has shown a frame after a click, and
+  // the answer came a frame or more late.
+  function passNow() {
+    if (fast && wake) {
+      pictured = -1;
+      Module.drawing = drawsNext();
+      runPass();
+      show();
+    }
+  }
+
   close.addEventListener('click', function () {
     close.disabled = true;
+    closing = true;
     Module._web_request_quit();
     // The pass that sees the quit event still runs, as in a window.
     setPaused(false);
     pause.disabled = step.disabled = true;
+    passNow();
   });
   pause.addEventListener('click', function () {
     if (paused) {
       setPaused(false);
     } else {
       pauseAsked = true;
+      passNow();
     }
   });
   step.addEventListener('click', function () {
     if (paused && wake) {
+      pictured = -1;
       passes = 1;
-      clock += interval * speed;
+      if (fixedStep === null) {
+        clock += interval * speed;
+      }
+      Module.drawing = true;
       runPass();
       show();
       link.href = address();
     }
   });
+
+  // As fast as it goes, a timed program's clock keeps the page's time.
+  function setSpeed() {
+    fast = speeds.value === 'fast';
+    speed = fast ? 1 : Number(speeds.value);
+    queueSlice();
+  }
+
+  // The speed chosen, which a run to the frame in the address takes once there, unless the
+  // reader chooses another on the way.
+  var settled = speeds.value;
   speeds.addEventListener('change', function () {
-    speed = Number(speeds.value);
+    rushing = false;
+    setSpeed();
   });
-  speed = Number(speeds.value);
+  if (rushing) {
+    speeds.value = 'fast';
+  }
+  setSpeed();
+
+  // The fixed step, ticked or not, and its milliseconds: a whole number from 1 to 1000,
+  // or else the one it was.
+  var ms = fixedStep === null ? 16 : fixedStep;
+  fixed.checked = fixedStep !== null;
+  stepMs.value = ms;
+
+  function setStep() {
+    var given = Number(stepMs.value);
+    if (Number.isInteger(given) && given >= 1 && given <= 1000) {
+      ms = given;
+    }
+    stepMs.value = ms;
+    fixedStep = fixed.checked ? ms : null;
+    link.href = address();
+  }
+  fixed.addEventListener('change', setStep);
+  stepMs.addEventListener('change', setStep);
 
   window.Module = {
     canvas: canvas,
     // Keys reach the program while its canvas has the focus, as keys reach a window.
     keyboardListeningElement: canvas,
     seed: seed,
+    drawing: true,           // whether the pass the program runs now is drawn
     ticks: function () {
       timed = true;
       return Math.floor(clock);
@@ -392,7 +557,7 @@ var Page = (function () {
   // watches the run from the page: on('frame', watch) calls watch(frame, placed) as each
   // frame is drawn, placed being x, y, rotation of each shape, valid only during the call;
   // on('show', watch) calls watch() whenever the page shows the run anew (a browser's
-  // frame, a step, the end).
+  // frame, a step, a task of passes run as fast as they go, the end).
   return {
     canvas: canvas,
     on: function (what, watch) {
@@ -411,6 +576,12 @@ var Page = (function () {
     },
     frames: function () {
       return frames;
+    },
+    // The frames drawn when the canvas's picture was drawn, while the task that drew it
+    // runs, or -1: a WebGL canvas reads black in any other task, and the page draws only
+    // some of the passes it runs.
+    pictured: function () {
+      return pictured;
     },
   };
 })();

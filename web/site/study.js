@@ -13,9 +13,11 @@
   // -- the measures, as scripts/experiment.py's measures() makes them --------------------
   // The field the movement rules test against, whatever the view.
   var WIDTH = 800, HEIGHT = 600;
-  var start = null;        // x, y of each creature in the first frame drawn
-  var before = null;       // x, y, rotation of each creature in the frame just drawn
-  var last = null;         // the measures of that frame
+  var start = null;        // x, y, rotation of each creature in the first frame drawn
+  var earlier = null;      // the same in the frame before the one just drawn
+  var before = null;       // the same in the frame just drawn
+  var latest = -1;         // which frame that is
+  var last = null;         // the measures last made, of a frame
 
   // Python's sum() of floats, then the division: the same roundings give the same digits.
   function mean(count, term) {
@@ -26,14 +28,10 @@
     return sum / count;
   }
 
-  function measure(frame, placed) {
-    var n = placed.length / 3;
+  function measure(frame, now, previous) {
+    var n = now.length / 3;
     var view = Page.view();
     var cx = (view[0] + view[1]) / 2, cy = (view[2] + view[3]) / 2;
-    var now = Float64Array.from(placed);
-    if (start === null) {
-      start = now;
-    }
     var inside = 0;
     for (var i = 0; i < n; i++) {
       var x = now[3 * i], y = now[3 * i + 1];
@@ -46,7 +44,7 @@
         return Math.hypot(now[3 * i] - other[3 * i], now[3 * i + 1] - other[3 * i + 1]);
       });
     }
-    last = {
+    return {
       frame: frame,
       inside: inside,
       outside: n - inside,
@@ -54,9 +52,18 @@
         return Math.hypot(now[3 * i] - cx, now[3 * i + 1] - cy);
       }),
       'mean-from-start': from(start),
-      'mean-step': before === null ? null : from(before),
+      'mean-step': previous === null ? null : from(previous),
     };
-    before = now;
+  }
+
+  // The measures of the frame just drawn, made only for the frames the plot keeps and
+  // those the page shows: made at every frame, they took a quarter of each pass run as
+  // fast as it goes.
+  function measures() {
+    if (last === null || last.frame !== latest) {
+      last = measure(latest, before, earlier);
+    }
+    return last;
   }
 
   // No one reads numbers, a plot or paths that change 60 times a second, and drawing them
@@ -69,7 +76,7 @@
   function every(refresh) {
     var at = -Infinity;
     return function due() {
-      if (last.frame !== frameBefore && performance.now() - at < refresh) {
+      if (latest !== frameBefore && performance.now() - at < refresh) {
         return false;
       }
       at = performance.now();
@@ -82,15 +89,16 @@
   var shownFrame = -1;
 
   function showMeasures() {
-    if (last === null || last.frame === shownFrame || !measuresDue()) {
+    if (latest < 0 || latest === shownFrame || !measuresDue()) {
       return;
     }
-    shownFrame = last.frame;
+    var shown = measures();
+    shownFrame = latest;
     NAMES.forEach(function (name) {
-      element(name).textContent = last[name] === null ? '' : String(last[name]);
+      element(name).textContent = shown[name] === null ? '' : String(shown[name]);
     });
     // Which frame they are of, for scripts: the frame counter runs ahead of them.
-    element('inside').dataset.frame = last.frame;
+    element('inside').dataset.frame = latest;
   }
 
   // -- the plot -------------------------------------------------------------------------
@@ -104,12 +112,13 @@
   var plotted = 0;         // points the plot was last given
 
   function record() {
-    if (last.frame % stride !== 0) {
+    if (latest % stride !== 0) {
       return;
     }
-    series[0].push(last.frame);
+    var kept = measures();
+    series[0].push(latest);
     NAMES.forEach(function (name, i) {
-      series[i + 1].push(last[name]);
+      series[i + 1].push(kept[name]);
     });
     if (series[0].length > KEPT) {
       stride *= 2;
@@ -145,7 +154,7 @@
   }
 
   function showPlot() {
-    if (typeof uPlot === 'undefined' || last === null || series[0].length === plotted ||
+    if (typeof uPlot === 'undefined' || latest < 0 || series[0].length === plotted ||
         !plotDue()) {
       return;
     }
@@ -276,7 +285,7 @@
       for (var i = 0; i < n; i++) {
         colours.push(colour(i, n));
       }
-      path = [[last.frame, before]];
+      path = [[latest, before]];
       shownAt = before;
       redrawnAt = 0;
       redraw();
@@ -288,7 +297,19 @@
   });
 
   Page.on('frame', function (frame, placed) {
-    measure(frame, placed);
+    // The copy of two frames ago is taken again, unless the paths keep it: a new array at
+    // every frame cost a sixth of a pass run as fast as it goes.
+    var now = earlier;
+    if (now === null || now === start || path !== null) {
+      now = new Float64Array(placed.length);
+    }
+    now.set(placed);
+    earlier = before;
+    before = now;
+    if (start === null) {
+      start = before;
+    }
+    latest = frame;
     record();
     if (toggle.checked && path === null) {
       setTrails(true);
@@ -300,6 +321,6 @@
     showMeasures();
     showTrails();
     showPlot();
-    frameBefore = last === null ? -1 : last.frame;
+    frameBefore = latest;
   });
 })();
