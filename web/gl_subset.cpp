@@ -2,9 +2,14 @@
 // The fixed-function OpenGL 1.x calls the renderer makes, written on OpenGL ES 2 (WebGL in
 // a browser), which has no matrix stacks and no immediate mode. The matrices are kept here
 // and multiplied in single precision in the order desktop OpenGL multiplies them, so the
-// same calls put every vertex on the same pixel; each glBegin/glEnd is drawn at glEnd with
-// one small shader. glClearColor, glClear and glFlush mean the same in both and come
-// straight from OpenGL ES 2. Where each shape is placed is kept for the page (drawn.h).
+// same calls put every vertex on the same pixel. The quads of a frame are gathered and
+// drawn a few thousand at a time: a draw for each glBegin/glEnd held a browser to a few
+// frames a second at ten thousand creatures. They are drawn at the latest when the picture
+// could otherwise differ from desktop OpenGL's: at glClear and glFlush (the renderer
+// flushes before it swaps), which are written here for that, and before a change of what
+// a whole draw shares. glClearColor means the same in both and comes straight from OpenGL
+// ES 2. Where each shape is placed is kept for the page (drawn.h), in the passes the page
+// runs without showing them too, which draw nothing.
 #include "drawn.h"
 
 #include <GL/gl.h>
@@ -34,10 +39,31 @@ struct stack {
     int Depth;
 };
 
+// A corner as glVertex2f gives it, in the colour of the last glColor3f (whose alpha is 1).
 struct vertex {
     GLfloat X, Y;
-    GLfloat R, G, B, A;
+    GLfloat R, G, B;
 };
+
+// A corner as it waits to be drawn: with the elements of its shape's transform that differ
+// from shape to shape, rows x and y of columns 0, 1 and 3.
+struct corner {
+    vertex At;
+    GLfloat Column0[2], Column1[2], Column3[2];
+};
+
+// What the shapes of one draw share of their transforms: column 2, which meets z, and rows
+// z and w of the others. The renderer's shapes, moved and turned in the plane, all share
+// them.
+struct shared {
+    GLfloat Column2[4];
+    GLfloat Lower01[4]; // rows z and w of column 0, then of column 1
+    GLfloat Lower3[2];
+};
+
+// Quads to a draw: 16-bit indices reach 65536 corners, and a few thousand quads make
+// draws too few to count while the buffer stays small.
+const std::size_t QUEUED_QUADS = 4096;
 
 struct state {
     stack Modelview = {{IDENTITY}, 0, MODELVIEW_DEPTH};
@@ -47,11 +73,17 @@ struct state {
     bool Inside = false;  // between glBegin(GL_QUADS) and glEnd
     bool Placing = false; // since a glTranslatef, before the next glBegin
     std::vector<vertex> Vertices;
-    std::vector<vertex> Triangles;
+    // The quads not drawn yet, and what they share; never more than QUEUED_QUADS, so the
+    // memory stays as it is however many creatures there are.
+    std::vector<corner> Queued;
+    shared Shared = {};
     // Made on the first draw, once a context is current.
     GLuint Program = 0;
     GLuint Buffer = 0;
-    GLint Transform = -1;
+    GLuint Indices = 0;
+    GLint Column2 = -1;
+    GLint Lower01 = -1;
+    GLint Lower3 = -1;
 };
 
 state& gl() {
@@ -80,14 +112,29 @@ void multiplyTop(const matrix& m) {
     top() = multiply(top(), m);
 }
 
-const char* const VERTEX_SHADER = "attribute vec4 Position;\n"
-                                  "attribute vec4 Colour;\n"
-                                  "uniform mat4 Transform;\n"
-                                  "varying vec4 Shade;\n"
-                                  "void main() {\n"
-                                  "    gl_Position = Transform * Position;\n"
-                                  "    Shade = Colour;\n"
-                                  "}\n";
+// The whole way from world to clip space is one matrix, made on the processor as desktop
+// OpenGL makes it, and multiplied with each vertex by the GPU as desktop OpenGL does it: a
+// multiply on the processor may round otherwise than the GPU's, which may fuse a multiply
+// and an add, and move an edge by a pixel. The matrix comes in pieces, from the corner and
+// from the draw, but each row of it still makes one coordinate of gl_Position from the
+// same four products summed in the same order; nothing is known to the compiler that could
+// make it sum otherwise.
+const char* const VERTEX_SHADER =
+    "attribute vec4 Position;\n"
+    "attribute vec4 Colour;\n"
+    "attribute vec2 Column0;\n"
+    "attribute vec2 Column1;\n"
+    "attribute vec2 Column3;\n"
+    "uniform vec4 Column2;\n"
+    "uniform vec4 Lower01;\n"
+    "uniform vec2 Lower3;\n"
+    "varying vec4 Shade;\n"
+    "void main() {\n"
+    "    mat4 Transform = mat4(vec4(Column0, Lower01.xy), vec4(Column1, Lower01.zw), Column2,\n"
+    "                          vec4(Column3, Lower3));\n"
+    "    gl_Position = Transform * Position;\n"
+    "    Shade = Colour;\n"
+    "}\n";
 const char* const FRAGMENT_SHADER = "precision mediump float;\n"
                                     "varying vec4 Shade;\n"
                                     "void main() {\n"
@@ -111,44 +158,100 @@ void prepare() {
     GLuint fragmentShader = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
     glAttachShader(s.Program, vertexShader);
     glAttachShader(s.Program, fragmentShader);
-    glBindAttribLocation(s.Program, 0, "Position");
-    glBindAttribLocation(s.Program, 1, "Colour");
+    const char* const attributes[] = {"Position", "Colour", "Column0", "Column1", "Column3"};
+    for (GLuint i = 0; i < 5; i++) {
+        glBindAttribLocation(s.Program, i, attributes[i]);
+    }
     glLinkProgram(s.Program);
     glDeleteShader(vertexShader);
     glDeleteShader(fragmentShader);
-    s.Transform = glGetUniformLocation(s.Program, "Transform");
+    s.Column2 = glGetUniformLocation(s.Program, "Column2");
+    s.Lower01 = glGetUniformLocation(s.Program, "Lower01");
+    s.Lower3 = glGetUniformLocation(s.Program, "Lower3");
     glGenBuffers(1, &s.Buffer);
-}
-
-void draw() {
-    state& s = gl();
-    // Each quad as desktop OpenGL splits it: corners 0, 1, 3, then 1, 2, 3. A vertex
-    // short of a whole quad is dropped, as GL drops it.
-    s.Triangles.clear();
-    for (std::size_t q = 0; q + 3 < s.Vertices.size(); q += 4) {
+    // Each quad as desktop OpenGL splits it: corners 0, 1, 3, then 1, 2, 3.
+    std::vector<GLushort> indices;
+    indices.reserve(QUEUED_QUADS * 6);
+    for (std::size_t q = 0; q < QUEUED_QUADS; q++) {
         for (std::size_t corner : {0, 1, 3, 1, 2, 3}) {
-            s.Triangles.push_back(s.Vertices[q + corner]);
+            indices.push_back(static_cast<GLushort>(q * 4 + corner));
         }
     }
-    if (s.Triangles.empty()) {
+    glGenBuffers(1, &s.Indices);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.Indices);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)), indices.data(),
+                 GL_STATIC_DRAW);
+}
+
+void drawQueued() {
+    state& s = gl();
+    if (s.Queued.empty()) {
         return;
     }
     prepare();
     glUseProgram(s.Program);
-    // One matrix for the whole way from world to clip space, made as GL makes it.
+    glUniform4fv(s.Column2, 1, s.Shared.Column2);
+    glUniform4fv(s.Lower01, 1, s.Shared.Lower01);
+    glUniform2fv(s.Lower3, 1, s.Shared.Lower3);
+    glBindBuffer(GL_ARRAY_BUFFER, s.Buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(s.Queued.size() * sizeof(corner)),
+                 s.Queued.data(), GL_STREAM_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.Indices);
+    // z and w of a two-component position are 0 and 1, as glVertex2f makes them, and the
+    // alpha of a three-component colour is 1.
+    const GLint sizes[] = {2, 3, 2, 2, 2};
+    std::size_t offset = 0;
+    for (GLuint i = 0; i < 5; i++) {
+        glEnableVertexAttribArray(i);
+        glVertexAttribPointer(i, sizes[i], GL_FLOAT, GL_FALSE, sizeof(corner),
+                              reinterpret_cast<const void*>(offset));
+        offset += sizes[i] * sizeof(GLfloat);
+    }
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(s.Queued.size() / 4 * 6),
+                   GL_UNSIGNED_SHORT, nullptr);
+    s.Queued.clear();
+}
+
+// Compared by value: a zero of either sign adds nothing to a sum, and the renderer's turns
+// give its zeros either sign.
+bool same(const GLfloat* a, const GLfloat* b, int n) {
+    for (int i = 0; i < n; i++) {
+        if (!(a[i] == b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Queues the quads of a glBegin/glEnd with the transform in place at glEnd. A vertex short
+// of a whole quad is dropped, as GL drops it.
+void queue() {
+    state& s = gl();
+    std::size_t quads = s.Vertices.size() / 4;
+    if (quads == 0) {
+        return;
+    }
     matrix transform =
         multiply(s.Projection.Levels[s.Projection.Top], s.Modelview.Levels[s.Modelview.Top]);
-    glUniformMatrix4fv(s.Transform, 1, GL_FALSE, transform.M);
-    glBindBuffer(GL_ARRAY_BUFFER, s.Buffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(s.Triangles.size() * sizeof(vertex)),
-                 s.Triangles.data(), GL_STREAM_DRAW);
-    glEnableVertexAttribArray(0);
-    glEnableVertexAttribArray(1);
-    // z and w of a two-component position are 0 and 1, as glVertex2f makes them.
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(vertex), nullptr);
-    glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, sizeof(vertex),
-                          reinterpret_cast<const void*>(2 * sizeof(GLfloat)));
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(s.Triangles.size()));
+    const GLfloat* t = transform.M;
+    shared now = {{t[8], t[9], t[10], t[11]}, {t[2], t[3], t[6], t[7]}, {t[14], t[15]}};
+    if (!same(now.Column2, s.Shared.Column2, 4) || !same(now.Lower01, s.Shared.Lower01, 4) ||
+        !same(now.Lower3, s.Shared.Lower3, 2)) {
+        drawQueued();
+        s.Shared = now;
+    }
+    if (s.Queued.capacity() < QUEUED_QUADS * 4) {
+        s.Queued.reserve(QUEUED_QUADS * 4);
+    }
+    for (std::size_t q = 0; q < quads; q++) {
+        if (s.Queued.size() == QUEUED_QUADS * 4) {
+            drawQueued();
+        }
+        for (std::size_t c = 0; c < 4; c++) {
+            s.Queued.push_back({s.Vertices[q * 4 + c], {t[0], t[1]}, {t[4], t[5]}, {t[12], t[13]}});
+        }
+    }
 }
 
 } // namespace
@@ -161,6 +264,11 @@ std::vector<float>& Drawn() {
 float* DrawnView() {
     static float view[4] = {};
     return view;
+}
+
+bool& Seen() {
+    static bool seen = true;
+    return seen;
 }
 
 extern "C" {
@@ -269,18 +377,40 @@ void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
     c[3] = 1;
 }
 
+// A pass that is not seen keeps no vertices, so its quads draw nothing.
 void glVertex2f(GLfloat x, GLfloat y) {
     state& s = gl();
-    if (s.Inside) {
-        s.Vertices.push_back({x, y, s.Colour[0], s.Colour[1], s.Colour[2], s.Colour[3]});
+    if (s.Inside && Seen()) {
+        s.Vertices.push_back({x, y, s.Colour[0], s.Colour[1], s.Colour[2]});
     }
 }
 
 void glEnd() {
     if (gl().Inside) {
-        draw();
+        queue();
     }
     gl().Inside = false;
+}
+
+// WebGL's own calls keep the names of the OpenGL ones with emscripten_ before them.
+void emscripten_glClear(GLbitfield mask);
+void emscripten_glFlush();
+
+// A pass that is not seen clears nothing either, so that the canvas keeps the picture it
+// shows until a pass that is shown draws the next, and flushes nothing: a flush of nothing
+// took a quarter of a pass. Nor has it queued anything to draw.
+void glClear(GLbitfield mask) {
+    if (Seen()) {
+        drawQueued();
+        emscripten_glClear(mask);
+    }
+}
+
+void glFlush() {
+    if (Seen()) {
+        drawQueued();
+        emscripten_glFlush();
+    }
 }
 
 void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,

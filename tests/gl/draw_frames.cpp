@@ -5,7 +5,10 @@
 // on OpenGL ES 2, so that the two pictures of the same calls can be compared pixel for
 // pixel. Needs no display: Mesa's surfaceless EGL platform.
 //
-//   draw_frames FILE
+//   draw_frames FILE [POPULATION]
+//
+// POPULATION (60 unless given) is the creatures the program's factory makes; a few more
+// stand cut by the edges of the view.
 #include "moblery.h"
 #include "movement.h"
 #include "renderer.h"
@@ -22,6 +25,19 @@
 // Neither SDL nor setup.cpp is linked: the frame is read back, not shown, and the frame
 // clock is set by hand.
 extern "C" void SDL_GL_SwapBuffers() {}
+
+// The web platform's glClear and glFlush draw what it has gathered, then call WebGL's,
+// whose names are OpenGL's with emscripten_ before them. Here those are the driver's own,
+// which the platform's hide by name.
+extern "C" void emscripten_glClear(GLbitfield mask) {
+    static auto clear = reinterpret_cast<void (*)(GLbitfield)>(eglGetProcAddress("glClear"));
+    clear(mask);
+}
+
+extern "C" void emscripten_glFlush() {
+    static auto flush = reinterpret_cast<void (*)()>(eglGetProcAddress("glFlush"));
+    flush();
+}
 int setup::active = 0;
 unsigned int setup::current_time = 0;
 unsigned int setup::last_time = 0;
@@ -30,7 +46,6 @@ namespace {
 
 const int FRAMES = 24;
 const int MOVES_BETWEEN_FRAMES = 40;
-const int POPULATION = 60;
 
 bool OpenContext() {
     auto getDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -85,8 +100,9 @@ void AddCutCreatures(std::vector<mobling>& moblings) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+    int population = argc == 3 ? std::atoi(argv[2]) : 60;
+    if ((argc != 2 && argc != 3) || population < 1) {
+        std::fprintf(stderr, "usage: %s FILE [POPULATION]\n", argv[0]);
         return 2;
     }
     if (!OpenContext()) {
@@ -111,7 +127,7 @@ int main(int argc, char** argv) {
         if (frame == 0 || !SETTINGS.Moves) {
             // Creatures that stand still are placed anew for every frame.
             Factory.Moblings.clear();
-            Factory.Populate(POPULATION);
+            Factory.Populate(population);
             AddCutCreatures(Factory.Moblings);
         }
         for (int i = 0; SETTINGS.Moves && i < MOVES_BETWEEN_FRAMES; i++) {
