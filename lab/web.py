@@ -213,13 +213,14 @@ class Page:
 
     def measures(self, of=None, timeout=LOAD_TIMEOUT):
         """The frame counter and the measures the page shows, read at one moment: a dict
-        of their ids and texts, with "of", the frame (from 0) the measures are of, which
-        may lag behind the counter while the run moves. Given `of`, waits for that
-        frame's."""
+        of their ids and values, every digit of them (the page shows seven), with "of", the
+        frame (from 0) the measures are of, which may lag behind the counter while the run
+        moves. Given `of`, waits for that frame's."""
         def read():
             m = self.browser.execute_script(
                 "var m = {}; arguments[0].forEach(function (id) {"
-                " m[id] = document.getElementById(id).textContent; });"
+                " var e = document.getElementById(id);"
+                " m[id] = 'value' in e.dataset ? e.dataset.value : e.textContent; });"
                 " m.of = document.getElementById('inside').dataset.frame; return m;",
                 MEASURES)
             return m if of is None or m["of"] == str(of) else None

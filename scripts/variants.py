@@ -177,7 +177,11 @@ def variants(program, vary=None, sets=()):
         lines = "".join("    .%s = %s,\n" % (f.name, literals[f.name])
                         for f in known if f.name in literals)
         text_h = INITIALISER.sub(lambda m: m[1] + "\n" + lines + m[3], base, count=1)
-        named = [(n, t) for n, (t, _) in changed.items()] + ([(setting, text)] if setting else [])
+        # Named in the fields' order, so that the same settings given in another order
+        # find the same build.
+        given_texts = dict({n: t for n, (t, _) in changed.items()},
+                           **({setting: text} if setting else {}))
+        named = [(f.name, given_texts[f.name]) for f in known if f.name in given_texts]
         result.append(Variant(value, text, text_h, every_setting(known, literals),
                               "-".join([program] + ["%s-%s" % pair for pair in named])))
     return setting, result

@@ -16,6 +16,7 @@ with the files it links to, so that its links and pictures work there as in the 
 
 import collections
 import html
+import json
 import os
 import re
 import shutil
@@ -38,6 +39,11 @@ LIBRARIES = (("uplot/dist/uPlot.iife.min.js", "uPlot.iife.min.js"),
              ("uplot/dist/uPlot.min.css", "uPlot.min.css"),
              ("@highlightjs/cdn-assets/highlight.min.js", "highlight.min.js"),
              ("@highlightjs/cdn-assets/styles/github-dark.min.css", "github-dark.min.css"))
+# What every page runs beside its program: keeping its pictures, studying its run, and
+# highlighting its code.
+SHARED = "import './keep.js';\nimport './study.js';\nimport './code.js';"
+# The playground's builds: settings in a variable, places as floats or whole numbers.
+PLAYGROUNDS = ["moblings_playground", "moblings_playground_whole"]
 # The index's pictures: the trails picture without its caption, this wide.
 PICTURE_WIDTH = 240
 
@@ -68,16 +74,46 @@ def notes(here):
 
 def code(source, program, note):
     """The page's "How it works": the program's own settings and the shared sources, as
-    they are in the repository, for the page to highlight."""
-    files = [("program", "programs/%s/program.h" % program)] + list(SOURCES)
+    they are in the repository, for the page to highlight. The playground (program None)
+    writes its program.h as its settings stand."""
+    header = "programs/%s/program.h" % program if program else \
+        "programs/NAME/program.h, the settings as they now stand"
+    files = [("program", header)] + list(SOURCES)
     parts = ["<p>%s</p>" % html.escape(note)]
     for n, (name, path) in enumerate(files):
-        with open(os.path.join(source, path)) as f:
-            text = f.read()
+        text = ""
+        if n or program:
+            with open(os.path.join(source, path)) as f:
+                text = f.read()
         parts.append('<details%s><summary>%s</summary><pre><code id="code-%s" '
                      'class="language-cpp">%s</code></pre></details>'
                      % (" open" if n == 0 else "", path, name, html.escape(text)))
     return "\n".join(parts)
+
+
+def write_playground(source, site, page, programs, note):
+    """The playground: a program's page with a control for every setting, the fields and
+    the presets read from the sources (web/playground/page.py) and written into it."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "playground"))
+    import page as playground  # noqa: E402
+
+    data = json.dumps(playground.data(source, programs), separators=(",", ":"))
+    settings = ('<section id="playground">\n'
+                '<h2>Settings, from the preset <span id="preset-name"></span></h2>\n'
+                '<p class="controls"><button id="preset-reset" type="button">Back to the '
+                'preset</button> <a id="restart" href="">Start again</a></p>\n'
+                '<p id="settings-error" role="alert"></p>\n'
+                '<div id="settings"></div>\n'
+                '<p>The same run on the desktop: <code id="desktop-command"></code></p>\n'
+                '<script id="playground-data" type="application/json">%s</script>\n'
+                '</section>' % data.replace("</", "<\\/"))
+    with open(os.path.join(site, "playground.html"), "w") as f:
+        f.write(page.substitute(
+            title="playground",
+            about="Any of the programs, with every setting a control: change one while the "
+                  "run goes on, and share the link that replays it.",
+            settings=settings, again="", code=code(source, None, note),
+            boot="%s\nimport './playground.js';" % SHARED))
 
 
 def picture(source, program, site):
@@ -229,14 +265,21 @@ def main():
     for program in programs:
         words = html.escape(about(source, program))
         with open(os.path.join(site, program + ".html"), "w") as f:
-            f.write(page.substitute(name=program, about=words,
-                                    code=code(source, program, look_for[program])))
-        for suffix in (".js", ".wasm"):
-            shutil.copyfile(os.path.join(build, program + suffix),
-                            os.path.join(site, program + suffix))
+            f.write(page.substitute(
+                title=program, about=words, settings="",
+                again='<a id="again" href="%s.html">Start again</a> '
+                      '<a id="change-settings" href="playground.html?preset=%s">'
+                      'Change its settings</a>' % (program, program),
+                code=code(source, program, look_for[program]),
+                boot="import {run} from './page.js';\n%s\nrun('%s');" % (SHARED, program)))
         items.append('    <li><a href="%s.html"><img src="%s" alt="trails of %s" width="%d">'
                      '%s</a>: %s</li>' % (program, picture(source, program, site), program,
                                           PICTURE_WIDTH, program, words))
+    for program in programs + PLAYGROUNDS:
+        for suffix in (".js", ".wasm"):
+            shutil.copyfile(os.path.join(build, program + suffix),
+                            os.path.join(site, program + suffix))
+    write_playground(source, site, page, programs, look_for["playground"])
     with open(os.path.join(here, "index.html")) as f:
         index = string.Template(f.read())
     chapters = ['    <li><a href="%s">%s</a></li>' % (path, html.escape(title))
@@ -249,7 +292,8 @@ def main():
     os.makedirs(os.path.join(site, "lib"), exist_ok=True)
     for path, name in LIBRARIES:
         shutil.copyfile(os.path.join(modules, path), os.path.join(site, "lib", name))
-    for name in ("page.js", "keep.js", "code.js", "study.js", "style.css"):
+    for name in ("page.js", "keep.js", "code.js", "study.js", "settings.js", "playground.js",
+                 "style.css"):
         shutil.copyfile(os.path.join(here, name), os.path.join(site, name))
 
 

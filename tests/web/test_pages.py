@@ -471,9 +471,13 @@ class IndexTests(BrowserTest):
         from selenium.webdriver.common.by import By
         self.browser.get(self.site.url())
         links = self.browser.find_elements(By.CSS_SELECTOR, "#programs li a")
+        # A program is a module with a page of its own; the playground's run under one.
         programs = [name[:-len(".wasm")] for name in sorted(os.listdir(SITE))
-                    if name.endswith(".wasm")]
+                    if name.endswith(".wasm") and
+                    os.path.exists(os.path.join(SITE, name[:-len(".wasm")] + ".html"))]
         self.assertEqual(sorted(a.text for a in links), programs)
+        self.assertEqual(self.browser.find_element(By.ID, "playground").get_attribute("href"),
+                         self.site.url("playground.html"))
         for a in links:
             self.assertEqual(a.get_attribute("href"), self.site.url(a.text + ".html"))
             words = a.find_element(By.XPATH, "..").text
@@ -519,6 +523,98 @@ class IndexTests(BrowserTest):
         self.assertGreaterEqual(sum(1 for n in hues.values() if n >= 20), 16, hues)
 
 
+class PlaygroundTests(BrowserTest):
+    """The playground, every setting a control: a preset unchanged is its program, a
+    change made by hand while the run goes on and the same change from the run's link give
+    the same run, a value a field cannot take is said and changes nothing, and the
+    desktop command it shows repeats its run."""
+
+    def playground(self, query, frames=None):
+        page = web.Page(self.browser, self.site, "playground", query)
+        page.wait_started()
+        if frames:
+            page.wait_frames(frames)
+            web.wait_for("the pause at %d" % frames, lambda: page.status() == "paused", 20)
+        return page
+
+    def type_into(self, control, text):
+        self.browser.find_element("id", control).send_keys(Keys.CONTROL, "a", Keys.NULL, text,
+                                                           Keys.TAB)
+
+    def assertSameRows(self, got, wanted, what):
+        got, wanted = got.split("\r\n"), wanted.split("\r\n")
+        differ = next((i for i, (a, b) in enumerate(zip(got, wanted)) if a != b), None)
+        self.assertIsNone(differ, "%s: row %s" % (what, differ))
+        self.assertEqual(len(got), len(wanted), what)
+
+    def test_a_preset_unchanged_draws_what_its_program_draws(self):
+        moment = "seed=%d&frames=60" % SEED
+        # An untimed program, and the still one with its whole-number places.
+        for program in ("moblings_fenced", "moblings"):
+            own = web.Page(self.browser, self.site, program, moment)
+            own.wait_started()
+            own.wait_frames(60)
+            web.wait_for("the pause", lambda: own.status() == "paused", 20)
+            wanted = own.positions()
+            page = self.playground("preset=%s&%s" % (program, moment), 60)
+            self.assertSameRows(page.positions(), wanted, program)
+
+    def test_a_change_by_hand_and_from_the_link_make_the_same_run(self):
+        page = self.playground("preset=moblings_fenced&seed=%d&frames=50" % SEED, 50)
+        self.type_into("set-TurnChance", "0")
+        for _ in range(30):
+            page.press("step")
+        web.wait_for("frame 80", lambda: page.frames() == 80, 20)
+        link = page._element("link").get_attribute("href")
+        self.assertIn("&change=50:TurnChance=0", link)
+        by_hand = page.positions()
+        frames = collections.defaultdict(list)
+        for row in csv.DictReader(io.StringIO(by_hand, newline="")):
+            frames[int(row["frame"])].append((float(row["x"]), float(row["y"])))
+        # From frame 50 on none turns: a unit a frame, each in the line it walked before.
+        for k in range(51, 79):
+            for i, (a, b, c) in enumerate(zip(frames[k], frames[k + 1], frames[k + 2])):
+                step, next_step = (b[0] - a[0], b[1] - a[1]), (c[0] - b[0], c[1] - b[1])
+                self.assertAlmostEqual(math.hypot(*step), 1, delta=1e-4, msg=(k, i))
+                self.assertAlmostEqual(step[0], next_step[0], delta=1e-4, msg=(k, i))
+                self.assertAlmostEqual(step[1], next_step[1], delta=1e-4, msg=(k, i))
+        again = self.playground(link.split("?", 1)[1], 80)
+        self.assertEqual(again._element("set-TurnChance").get_attribute("value"), "0")
+        self.assertSameRows(again.positions(), by_hand, "the link's run")
+
+    def test_a_value_a_field_cannot_take_is_said_and_the_run_goes_on(self):
+        page = self.playground("preset=moblings_fenced&seed=%d&Population=2.5" % SEED)
+        self.assertIn("Population=2.5: Population is an int, and 2.5 is a fraction",
+                      page.text("settings-error"))
+        self.type_into("set-TurnChance", "often")
+        self.assertIn("TurnChance=often: TurnChance is a double, and 'often' is not a number",
+                      page.text("settings-error"))
+        drawn = page.frames()
+        page.wait_frames(drawn + 10)
+        self.assertEqual(page.status(), "running")
+        shown = page.measures()
+        self.assertEqual(int(shown["inside"]) + int(shown["outside"]), 20, "the preset's population")
+        link = page._element("link").get_attribute("href")
+        self.assertNotIn("TurnChance", link)
+        self.assertNotIn("Population", link)
+
+    def test_the_desktop_command_shown_repeats_the_run(self):
+        page = self.playground("preset=moblings_fenced&seed=%d&Population=3&TurnChance=0.2"
+                               "&frames=40" % SEED, 40)
+        command = page.text("desktop-command").split()
+        self.assertEqual(command, ["scripts/trails.sh", "--seed", str(SEED), "--set",
+                                   "Population=3", "--set", "TurnChance=0.2", "--frames", "40",
+                                   "moblings_fenced"])
+        with tempfile.TemporaryDirectory() as folder:
+            stem = os.path.join(folder, "desktop")
+            done = subprocess.run([os.path.join(ROOT, command[0]), *command[1:], stem],
+                                  capture_output=True, text=True, timeout=280,
+                                  env=dict(os.environ, MOBLINGS_BUILD_DIR=BUILD))
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(stem + ".csv", newline="") as f:
+                self.assertSameRows(page.positions(), f.read(), "the desktop's run")
+
+
 def main():
     global SITE, PROGRAM, BUILD
     if len(sys.argv) < 3:
@@ -529,7 +625,7 @@ def main():
     for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests),
                         ("SameRun", SameRunTests), ("Control", ControlTests),
                         ("Resume", ResumeTests), ("Keep", KeepTests), ("Code", CodeTests),
-                        ("Study", StudyTests)):
+                        ("Study", StudyTests), ("Playground", PlaygroundTests)):
         globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
     unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])
 

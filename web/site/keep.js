@@ -13,116 +13,114 @@
 // page pauses at the end of a pass, so the copy is of the picture it holds) or has ended;
 // and only in a task that drew the frame just drawn, since the page leaves undrawn the
 // passes it runs between the pictures it shows.
-'use strict';
+import {canvas, frames, name, on, pictured, save} from './page.js';
 
-(function () {
-  var snapshot = document.getElementById('snapshot');
-  var record = document.getElementById('record');
-  var status = document.getElementById('status');
-  var copy = document.createElement('canvas');
-  copy.width = Page.canvas.width;
-  copy.height = Page.canvas.height;
-  var context = copy.getContext('2d', {alpha: false});
-  var copied = -1;         // frames the program had drawn when the copy was taken
-  var wanted = false;      // a snapshot waits for the next picture
-  var track = null;        // the recording's video track, while recording
-  var recorder = null;
-  var first = 0;           // the frame the recording began at
+var snapshot = document.getElementById('snapshot');
+var record = document.getElementById('record');
+var status = document.getElementById('status');
+var copy = document.createElement('canvas');
+copy.width = canvas.width;
+copy.height = canvas.height;
+var context = copy.getContext('2d', {alpha: false});
+var copied = -1;         // frames the program had drawn when the copy was taken
+var wanted = false;      // a snapshot waits for the next picture
+var track = null;        // the recording's video track, while recording
+var recorder = null;
+var first = 0;           // the frame the recording began at
 
-  function fresh() {
-    return copied === Page.frames();
+function fresh() {
+  return copied === frames();
+}
+
+on('show', function () {
+  if (frames() === 0 || fresh()) {
+    return;
   }
+  snapshot.disabled = false;
+  record.disabled = !window.MediaRecorder;
+  if (!(track || wanted || status.textContent !== 'running') ||
+      pictured() !== frames()) {
+    return;
+  }
+  copied = frames();
+  // What the canvas shows: its picture over its black background.
+  context.fillStyle = '#000';
+  context.fillRect(0, 0, copy.width, copy.height);
+  context.drawImage(canvas, 0, 0);
+  if (track) {
+    track.requestFrame();
+  }
+  if (wanted) {
+    wanted = false;
+    saveSnapshot();
+  }
+});
 
-  Page.on('show', function () {
-    if (Page.frames() === 0 || fresh()) {
-      return;
-    }
-    snapshot.disabled = false;
-    record.disabled = !window.MediaRecorder;
-    if (!(track || wanted || status.textContent !== 'running') ||
-        Page.pictured() !== Page.frames()) {
-      return;
-    }
-    copied = Page.frames();
-    // What the canvas shows: its picture over its black background.
-    context.fillStyle = '#000';
-    context.fillRect(0, 0, copy.width, copy.height);
-    context.drawImage(Page.canvas, 0, 0);
-    if (track) {
+function saveSnapshot() {
+  var frame = copied;
+  copy.toBlob(function (blob) {
+    save(blob, name + '-frame-' + frame + '.png');
+  }, 'image/png');
+}
+
+// The picture shown now or, when it was not kept, the next one the program draws.
+snapshot.addEventListener('click', function () {
+  if (fresh()) {
+    saveSnapshot();
+  } else {
+    wanted = true;
+  }
+});
+
+// VP8 first: encoded in software as the page draws, VP9 took most of a busy machine.
+function type() {
+  return ['video/webm;codecs=vp8', 'video/webm;codecs=vp9', 'video/webm'].find(
+      function (kind) {
+        return MediaRecorder.isTypeSupported(kind);
+      });
+}
+
+function start() {
+  // No frames of its own: the stream gets one for each picture the program draws, so a
+  // paused run's picture is held, as the page held it.
+  var stream = copy.captureStream(0);
+  track = stream.getVideoTracks()[0];
+  var chunks = [];
+  // Small shapes on black blur into specks at the default rate.
+  recorder = new MediaRecorder(stream, {mimeType: type(), videoBitsPerSecond: 8000000});
+  recorder.ondataavailable = function (event) {
+    chunks.push(event.data);
+  };
+  first = frames();
+  recorder.onstop = function () {
+    save(new Blob(chunks, {type: 'video/webm'}),
+         name + '-frames-' + first + '-' + copied + '.webm');
+  };
+  // The picture shown now is the first, once the recorder takes frames; the stream takes
+  // a frame of a canvas drawn on since it was asked for one, so the copy is drawn again.
+  recorder.onstart = function () {
+    if (fresh() && track) {
+      context.drawImage(copy, 0, 0);
       track.requestFrame();
     }
-    if (wanted) {
-      wanted = false;
-      saveSnapshot();
-    }
-  });
+  };
+  recorder.start(1000);
+  record.textContent = 'Stop recording and save (WebM)';
+  record.classList.add('recording');
+}
 
-  function saveSnapshot() {
-    var frame = copied;
-    copy.toBlob(function (blob) {
-      Page.save(blob, Page.name + '-frame-' + frame + '.png');
-    }, 'image/png');
+function stop() {
+  recorder.stop();
+  track.stop();
+  track = recorder = null;
+  record.textContent = 'Record';
+  record.classList.remove('recording');
+}
+
+record.addEventListener('click', function () {
+  if (recorder) {
+    stop();
+  } else {
+    start();
   }
-
-  // The picture shown now or, when it was not kept, the next one the program draws.
-  snapshot.addEventListener('click', function () {
-    if (fresh()) {
-      saveSnapshot();
-    } else {
-      wanted = true;
-    }
-  });
-
-  // VP8 first: encoded in software as the page draws, VP9 took most of a busy machine.
-  function type() {
-    return ['video/webm;codecs=vp8', 'video/webm;codecs=vp9', 'video/webm'].find(
-        function (kind) {
-          return MediaRecorder.isTypeSupported(kind);
-        });
-  }
-
-  function start() {
-    // No frames of its own: the stream gets one for each picture the program draws, so a
-    // paused run's picture is held, as the page held it.
-    var stream = copy.captureStream(0);
-    track = stream.getVideoTracks()[0];
-    var chunks = [];
-    // Small shapes on black blur into specks at the default rate.
-    recorder = new MediaRecorder(stream, {mimeType: type(), videoBitsPerSecond: 8000000});
-    recorder.ondataavailable = function (event) {
-      chunks.push(event.data);
-    };
-    first = Page.frames();
-    recorder.onstop = function () {
-      Page.save(new Blob(chunks, {type: 'video/webm'}),
-           Page.name + '-frames-' + first + '-' + copied + '.webm');
-    };
-    // The picture shown now is the first, once the recorder takes frames; the stream takes
-    // a frame of a canvas drawn on since it was asked for one, so the copy is drawn again.
-    recorder.onstart = function () {
-      if (fresh() && track) {
-        context.drawImage(copy, 0, 0);
-        track.requestFrame();
-      }
-    };
-    recorder.start(1000);
-    record.textContent = 'Stop recording and save (WebM)';
-    record.classList.add('recording');
-  }
-
-  function stop() {
-    recorder.stop();
-    track.stop();
-    track = recorder = null;
-    record.textContent = 'Record';
-    record.classList.remove('recording');
-  }
-
-  record.addEventListener('click', function () {
-    if (recorder) {
-      stop();
-    } else {
-      start();
-    }
-  });
-})();
+});

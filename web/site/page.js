@@ -20,9 +20,12 @@
 // the passes run in tasks of a few milliseconds, one after another, and the browser shows
 // the last pass of a task now and then; a timed program's clock then keeps the page's
 // time. While paused, neither moves.
-'use strict';
+//
+// It is a module: the page's other scripts import what they use of it, and a page starts
+// its program by run(). Scripts from outside the page (the tests, the benchmarks) read the
+// run through window.Page.
 
-var Page = (function () {
+const page = (function () {
   function element(id) {
     return document.getElementById(id);
   }
@@ -51,23 +54,52 @@ var Page = (function () {
 
   // -- what the program drew ----------------------------------------------------------
   // Every frame's placed shapes, x, y, rotation (NaN: unturned) each, kept in large
-  // blocks: a run of an hour holds millions of numbers.
+  // blocks: a run of an hour holds millions of numbers. What is kept is bounded, so that a
+  // run of any size and length keeps the page's memory bounded: past KEPT_MOST numbers
+  // (128 MB) the oldest blocks are let go, whole frames at a time, and the positions
+  // download says which frames it holds. That is over half a million frames of twenty
+  // creatures, and a hundred of 100,000.
   var BLOCK = 1 << 18;
+  var KEPT_MOST = 1 << 25;
   var blocks = [new Float32Array(BLOCK)];
+  var frameIn = [0];       // the first frame each block holds
   var used = 0;            // numbers in the last block
-  var counts = [];         // numbers placed in each frame
+  var counts = [];         // numbers placed in each frame kept, from frame `dropped` on
+  var dropped = 0;         // frames let go
+  var kept = BLOCK;        // numbers the blocks can hold
 
   function keep(placed) {
     if (used + placed.length > blocks[blocks.length - 1].length) {
-      blocks.push(new Float32Array(Math.max(BLOCK, placed.length)));
+      var size = Math.max(BLOCK, placed.length);
+      blocks.push(new Float32Array(size));
+      frameIn.push(dropped + counts.length);
+      kept += size;
       used = 0;
+      while (kept > KEPT_MOST && blocks.length > 1) {
+        kept -= blocks.shift().length;
+        frameIn.shift();
+        counts.splice(0, frameIn[0] - dropped);
+        dropped = frameIn[0];
+      }
     }
     blocks[blocks.length - 1].set(placed, used);
     used += placed.length;
     counts.push(placed.length);
+    if (dropped && counts.length === 1) {
+      showHeld();
+    }
   }
 
-  // Calls visit(frame, creature, x, y, rotation) for every shape of every frame.
+  // What the positions download holds, where the oldest frames have been let go.
+  function showHeld() {
+    var held = element('positions-held');
+    if (held) {
+      held.textContent = dropped ? 'frames ' + dropped + ' on; the ' + dropped +
+                                   ' before them were let go to bound the memory' : '';
+    }
+  }
+
+  // Calls visit(frame, creature, x, y, rotation) for every shape of every frame kept.
   function eachPlaced(visit) {
     var b = 0, at = 0;
     for (var k = 0; k < counts.length; k++) {
@@ -77,7 +109,7 @@ var Page = (function () {
       }
       var block = blocks[b];
       for (var i = 0; i * 3 < counts[k]; i++) {
-        visit(k, i, block[at + 3 * i], block[at + 3 * i + 1], block[at + 3 * i + 2]);
+        visit(dropped + k, i, block[at + 3 * i], block[at + 3 * i + 1], block[at + 3 * i + 2]);
       }
       at += counts[k];
     }
@@ -211,12 +243,47 @@ var Page = (function () {
   var stepMs = element('step-ms');
 
   element('seed').textContent = seed;
-  element('notice').textContent = notices.join('; ');
+
+  function notice(text) {
+    notices.push(text);
+    element('notice').textContent = notices.join('; ');
+  }
+  notices.splice(0).forEach(notice);
+
+  // The address's parts that name the run wherever it runs: its seed and its step.
+  function runParts() {
+    return [['seed', seed]].concat(fixedStep === null ? [] : [['step', fixedStep]]);
+  }
+
+  // What a page adds to its address: before(), parts to go before the seed, and after(),
+  // parts after the moment (a playground's settings and changes).
+  var more = function () {
+    return {before: [], after: []};
+  };
+
+  // [name, value] pairs as an address's query, readably: a colon and an equals sign may
+  // stand in a value as they are.
+  function queryOf(parts) {
+    return parts.map(function (part) {
+      return part[0] + '=' + encodeURIComponent(part[1]).replace(/%3A/g, ':')
+                                                        .replace(/%3D/g, '=');
+    }).join('&');
+  }
 
   function address() {
-    var pace = fixedStep === null ? '' : '&step=' + fixedStep;
-    var moment = paused && !over ? '&frames=' + frames : '';
-    return location.href.split(/[?#]/)[0] + '?seed=' + seed + pace + moment;
+    var extra = more();
+    var moment = paused && !over ? [['frames', frames]] : [];
+    return location.href.split(/[?#]/)[0] + '?' +
+           queryOf(extra.before.concat(runParts(), moment, extra.after));
+  }
+
+  // The address, and the link to the same run with its settings as controls.
+  function showLink() {
+    link.href = address();
+    var change = element('change-settings');
+    if (change) {
+      change.href = 'playground.html?' + queryOf([['preset', name]].concat(runParts()));
+    }
   }
 
   function runPass() {
@@ -236,7 +303,7 @@ var Page = (function () {
     pause.textContent = paused ? 'Resume' : 'Pause';
     step.disabled = !paused;
     status.textContent = over ? status.textContent : paused ? 'paused' : 'running';
-    link.href = address();
+    showLink();
     queueSlice();
   }
 
@@ -397,7 +464,7 @@ var Page = (function () {
     [close, pause, step, speeds, fixed, stepMs].forEach(function (control) {
       control.disabled = true;
     });
-    link.href = address();
+    showLink();
   }
 
   // Downloads `blob` as a file named `file`, as a link with a download name does.
@@ -478,7 +545,7 @@ var Page = (function () {
       Module.drawing = true;
       runPass();
       show();
-      link.href = address();
+      showLink();
     }
   });
 
@@ -514,43 +581,54 @@ var Page = (function () {
     }
     stepMs.value = ms;
     fixedStep = fixed.checked ? ms : null;
-    link.href = address();
+    showLink();
   }
   fixed.addEventListener('change', setStep);
   stepMs.addEventListener('change', setStep);
 
-  window.Module = {
-    canvas: canvas,
-    // Keys reach the program while its canvas has the focus, as keys reach a window.
-    keyboardListeningElement: canvas,
-    seed: seed,
-    drawing: true,           // whether the pass the program runs now is drawn
-    ticks: function () {
-      timed = true;
-      return Math.floor(clock);
-    },
-    frameDrawn: frameDrawn,
-    waitForPass: function (next) {
-      wake = next;
-    },
-    print: function (line) {
-      lines.push(line);
-    },
-    printErr: function (line) {
-      console.warn(line);
-    },
-    onRuntimeInitialized: function () {
-      close.disabled = pause.disabled = speeds.disabled = false;
-      setPaused(paused);
-      requestAnimationFrame(shown);
-    },
-    onExit: function (code) {
-      ended('ended with status ' + code);
-    },
-    onAbort: function (what) {
-      ended('stopped: ' + what);
-    },
-  };
+  // Starts the program whose script is `script`.js in the canvas; beforeMain(Module), if
+  // given, runs once its module is ready and before its main begins.
+  function run(script, beforeMain) {
+    window.Module = {
+      canvas: canvas,
+      // Keys reach the program while its canvas has the focus, as keys reach a window.
+      keyboardListeningElement: canvas,
+      seed: seed,
+      drawing: true,           // whether the pass the program runs now is drawn
+      ticks: function () {
+        timed = true;
+        return Math.floor(clock);
+      },
+      frameDrawn: frameDrawn,
+      waitForPass: function (next) {
+        wake = next;
+      },
+      print: function (line) {
+        lines.push(line);
+      },
+      printErr: function (line) {
+        console.warn(line);
+      },
+      onRuntimeInitialized: function () {
+        // Before main starts: a page may set what the program reads as it starts.
+        if (beforeMain) {
+          beforeMain(window.Module);
+        }
+        close.disabled = pause.disabled = speeds.disabled = false;
+        setPaused(paused);
+        requestAnimationFrame(shown);
+      },
+      onExit: function (code) {
+        ended('ended with status ' + code);
+      },
+      onAbort: function (what) {
+        ended('stopped: ' + what);
+      },
+    };
+    var loader = document.createElement('script');
+    loader.src = script + '.js';
+    document.body.appendChild(loader);
+  }
 
   // What scripts read of the run beside the page's elements: everything the program
   // wrote, and every position it drew as the CSV the positions link downloads. What
@@ -583,5 +661,34 @@ var Page = (function () {
     pictured: function () {
       return pictured;
     },
+    query: query,
+    // Says `text` beside the run, with what the address got wrong.
+    notice: notice,
+    seed: seed,
+    // The fixed step, ms a pass, or null on the page's clock.
+    step: function () {
+      return fixedStep;
+    },
+    // Whether the program waits between two passes until the page lets it run one: paused.
+    holding: function () {
+      return paused && !over;
+    },
+    module: function () {
+      return window.Module;
+    },
+    // What the page adds to its address: more() gives {before, after}, [name, value] pairs.
+    address: function (parts) {
+      more = parts;
+      showLink();
+    },
+    runParts: runParts,
+    queryOf: queryOf,
+    run: run,
   };
 })();
+
+export const {canvas, on, view, name, save, output, positions, frames, pictured, query,
+              notice, seed, step, holding, module, address, runParts, queryOf, run} = page;
+
+// What scripts from outside the page read of the run.
+window.Page = {output: output, positions: positions, frames: frames};
