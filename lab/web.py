@@ -276,21 +276,32 @@ new MutationObserver(function (_, observer) {
 """
 
 
+# The playground's picture: the same run, its creatures told to stop turning half way.
+PLAYGROUND_SHOWN = "preset=%s&seed=%d&change=%d:TurnChance=0" % (SHOWN, SHOWN_SEED,
+                                                                 SHOWN_FRAMES // 2)
+
+
 def screenshots(folder, site):
-    """Saves web-index.png and web-page.png in `folder`: the index, and a program's page
-    with its trails on from the start, paused at a moment of its run; each as tall as its
+    """Saves web-index.png, web-page.png and web-playground.png in `folder`: the index, a
+    program's page with its trails on from the start, paused at a moment of its run, and
+    the playground's run of it with a setting changed half way; each as tall as its
     content. Returns their paths."""
     browser = chromium()
     try:
         paths = []
-        for page, name in (("index.html", "web-index.png"), (SHOWN + ".html", "web-page.png")):
+        for page, query, name in (
+                ("index", None, "web-index.png"),
+                (SHOWN, "seed=%d&frames=%d" % (SHOWN_SEED, SHOWN_FRAMES), "web-page.png"),
+                ("playground", PLAYGROUND_SHOWN + "&frames=%d" % SHOWN_FRAMES,
+                 "web-playground.png")):
             viewport(browser, 860, 200)
-            if page == "index.html":
-                browser.get(site.url(page))
+            if query is None:
+                browser.get(site.url(page + ".html"))
             else:
-                browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                                        {"source": TRAILS_FROM_THE_START})
-                shown = Page(browser, site, SHOWN, "seed=%d&frames=%d" % (SHOWN_SEED, SHOWN_FRAMES))
+                if not paths[1:]:
+                    browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                            {"source": TRAILS_FROM_THE_START})
+                shown = Page(browser, site, page, query)
                 shown.wait_started()
                 shown.wait_frames(SHOWN_FRAMES)
                 wait_for("the run to pause", lambda: shown.status() == "paused", EXIT_TIMEOUT)

@@ -200,7 +200,11 @@ const page = (function () {
   }
 
   // -- what it wrote --------------------------------------------------------------------
+  // Every line, up to LINES_MOST of the newest, so that a program that writes a line a pass,
+  // run as fast as it goes for an hour, keeps the page's memory bounded.
   var lines = [];
+  var LINES_MOST = 1 << 21;
+  var letGo = 0;           // the oldest lines, let go
   // Laying the panel out again costs about a millisecond for each hundred lines it holds,
   // so it holds a terminal's scrollback, not everything, and is brought up to date a few
   // times a second, not at every frame.
@@ -440,7 +444,8 @@ const page = (function () {
       watch();
     });
     var now = performance.now();
-    if (shownUpTo === lines.length || (now - shownAt < REFRESH && !paused && !over)) {
+    if (shownUpTo === letGo + lines.length ||
+        (now - shownAt < REFRESH && !paused && !over)) {
       return;
     }
     // Follow the newest line, unless the reader has scrolled back to read.
@@ -448,12 +453,13 @@ const page = (function () {
     if (!following && !over) {
       return;
     }
-    shownUpTo = lines.length;
+    shownUpTo = letGo + lines.length;
     shownAt = now;
     var first = Math.max(0, lines.length - SHOWN);
     panel.textContent = lines.slice(first).join('\n') + '\n';
-    earlier.textContent = first ? first + ' earlier lines are left out here; ' +
-                                  'Save output keeps them all' : '';
+    earlier.textContent = letGo + first ? letGo + first + ' earlier lines are left out here; ' +
+                                  'Save output keeps ' + (letGo ? 'the newest ' + lines.length
+                                                                : 'them all') : '';
     panel.scrollTop = panel.scrollHeight;
   }
 
@@ -605,6 +611,11 @@ const page = (function () {
       },
       print: function (line) {
         lines.push(line);
+        if (lines.length > LINES_MOST) {
+          var old = lines.length - LINES_MOST + (LINES_MOST >> 4);
+          lines.splice(0, old);
+          letGo += old;
+        }
       },
       printErr: function (line) {
         console.warn(line);

@@ -178,6 +178,11 @@ var OLDEST = 0.15;       // how bright the oldest part of a path is, against 1 f
 var MARK = 4;            // pixels: the radius of a path's start mark
 var BANDS = 32;          // brightnesses a redrawn picture is drawn in
 var PATH_KEPT = 4000;    // frames of the paths kept for redrawing, at most
+// The most paths drawn. Past it, the paths of every k-th creature are drawn, in the colours
+// they have among all of them: a hundred thousand paths are a grey fog that takes a second
+// to draw, and kept for redrawing would fill the memory.
+var TRAILS_MOST = 1000;
+var everyKth = 1;         // whose paths are drawn: every k-th creature's
 var trailsDue = every(100);
 var overlay = element('trails-overlay');
 var context = overlay.getContext('2d');
@@ -282,18 +287,36 @@ function showTrails() {
   pending = [];
 }
 
+// The places of the creatures whose paths are drawn.
+function traced(placed) {
+  if (everyKth === 1) {
+    return placed;
+  }
+  var kept = new Float32Array(3 * Math.ceil(placed.length / 3 / everyKth));
+  for (var i = 0, j = 0; j < kept.length; i += 3 * everyKth, j += 3) {
+    kept[j] = placed[i];
+    kept[j + 1] = placed[i + 1];
+    kept[j + 2] = placed[i + 2];
+  }
+  return kept;
+}
+
 function setTrails(on) {
   path = null;
   pending = [];
   context.clearRect(0, 0, overlay.width, overlay.height);
   if (on && before !== null) {
     var n = before.length / 3;
+    everyKth = Math.ceil(n / TRAILS_MOST);
+    element('trails-note').textContent = everyKth === 1 ? '' :
+        'the paths of every ' + everyKth + 'th creature, ' + Math.ceil(n / everyKth) + ' of ' + n;
     colours = [];
-    for (var i = 0; i < n; i++) {
+    for (var i = 0; i < n; i += everyKth) {
       colours.push(colour(i, n));
     }
-    path = [[latest, before]];
-    shownAt = before;
+    var first = traced(before);
+    path = [[latest, first]];
+    shownAt = first;
     redrawnAt = 0;
     redraw();
   }
@@ -321,7 +344,7 @@ on('frame', function (frame, placed) {
   if (toggle.checked && path === null) {
     setTrails(true);
   } else if (path !== null) {
-    pending.push([frame, before]);
+    pending.push([frame, traced(before)]);
   }
 });
 on('show', function () {
