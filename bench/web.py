@@ -137,6 +137,24 @@ def far_frame(browser, site):
     return paused / 1000, (paused - started) / 1000, pauses, answer(browser, "close", "ended")
 
 
+# The playground with many creatures (moblings_fenced's settings): the share of the empty
+# page's frames each population should show, measures and plot on.
+CROWDS = ((1000, None), (10000, 0.95), (100000, 0.5))
+
+
+def crowd(browser, site, population, trails, seconds):
+    """(frames a second, JavaScript heap MB at the end) of the playground running
+    moblings_fenced's settings with `population` creatures."""
+    def opened():
+        page = web.Page(browser, site, "playground", "preset=moblings_fenced&seed=%d&Population=%d"
+                        % (SEED, population))
+        page.wait_started()
+        if trails:
+            page.press("trails")
+    rate = fps(browser, opened, seconds)
+    return rate, browser.execute_script("return performance.memory.usedJSHeapSize") / 1e6
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("site", help="the site folder")
@@ -185,6 +203,16 @@ def main(argv=None):
                     after = fps(browser, blank, args.seconds)
                     limits[program].append((before + after) / 2)
                     before = after
+            crowds = {(n, t): [] for n, _ in CROWDS for t in (False, True)}
+            crowd_limits = []
+            for rnd in range(args.rounds):
+                for n, _ in CROWDS:
+                    for trails in (False, True):
+                        print("round %d/%d: the playground with %d creatures%s"
+                              % (rnd + 1, args.rounds, n, " and trails" if trails else ""),
+                              file=sys.stderr, flush=True)
+                        crowds[n, trails].append(crowd(browser, site, n, trails, args.seconds))
+                crowd_limits.append(fps(browser, blank, args.seconds))
             browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH})
             rates = {run: [] for run in FAST}
             fars, ran, pauses, closes = [], [], [], []
@@ -218,7 +246,26 @@ def main(argv=None):
                         "met" if ratio >= FPS_GOAL else "MISSED"))
     lines.append("goals: at most %d KB to download, at least %d%% of the empty page's frames: %s"
                  % (SIZE_GOAL // 1000, round(FPS_GOAL * 100), "met" if met else "missed"))
+    limit = statistics.median(crowd_limits)
+    packed = download(args.site, "moblings_playground")[0]
     lines += ["",
+              "The playground (%.1f KB gzip of script and module) with moblings_fenced's "
+              "settings and many creatures, measures and plot on, and with trails as well: "
+              "frames a second against the empty page's %.1f, and the JavaScript heap"
+              % (packed / 1000, limit),
+              "%-12s %6s %7s %7s %9s %9s %6s" % ("creatures", "fps", "share", "trails",
+                                                 "heap MB", "w/ trails", "goal")]
+    for n, goal in CROWDS:
+        rate = statistics.median(r for r, _ in crowds[n, False])
+        with_trails = statistics.median(r for r, _ in crowds[n, True])
+        share = rate / limit
+        lines.append("%-12d %6.1f %7.3f %7.1f %9.1f %9.1f %6s"
+                     % (n, rate, share, with_trails, max(h for _, h in crowds[n, False]),
+                        max(h for _, h in crowds[n, True]),
+                        "-" if goal is None else "met" if share >= goal else "MISSED"))
+    lines += ["goals: at 10000 creatures at least 95% of the empty page's frames, at 100000 "
+              "at least half",
+              "",
               "Each page at the speed \"as fast as it goes\": the passes a second it runs, counted "
               "by the page (%g s a run, median and range)" % args.seconds,
               "%-16s %-28s %10s %19s" % ("program", "address", "passes/s", "range")]
