@@ -3,13 +3,16 @@
 platform's OpenGL subset on OpenGL ES 2 (both Mesa's, no display needed), and checks that
 they are the same pictures, pixel for pixel.
 
-    /usr/bin/python3 compare.py DESKTOP_DRAWER SUBSET_DRAWER
+    /usr/bin/python3 compare.py DESKTOP_DRAWER SUBSET_DRAWER [POPULATION]
 
-Each drawer is draw_frames.cpp built against one of the two; where frames differ, both
-are kept as PNGs for a look.
+Each drawer is draw_frames.cpp built against one of the two, and draws POPULATION
+creatures when given; where frames differ, both are kept as PNGs for a look. The subset
+must draw each frame in few draws, a thousand shapes or more to a draw: a draw for each
+shape held a browser to a few frames a second at ten thousand creatures.
 """
 
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -19,28 +22,38 @@ from PIL import Image, ImageChops
 SIZE = (800, 600)
 HEADER = b"P6\n800 600\n255\n"
 BLUE = b"\x00\x00\xff"
+DRAWS = re.compile(r"^(\d+) draws of (\d+) shapes$", re.M)
 
 
-def frames(drawer, folder):
+def frames(drawer, folder, population):
+    """The frames `drawer` draws, and (draws, shapes) of each."""
     path = os.path.join(folder, os.path.basename(drawer) + ".ppm")
-    subprocess.run([drawer, path], check=True, stdout=subprocess.DEVNULL)
+    run = subprocess.run([drawer, path] + population, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True)
+    if run.returncode:
+        sys.exit("%s failed with status %d:\n%s" % (drawer, run.returncode, run.stderr))
     with open(path, "rb") as f:
         data = f.read()
     size = len(HEADER) + SIZE[0] * SIZE[1] * 3
     if not data or len(data) % size:
         sys.exit("%s wrote %d bytes, not whole frames" % (drawer, len(data)))
     # Read back from the bottom row up, as OpenGL counts them.
-    return [Image.frombytes("RGB", SIZE, data[i + len(HEADER):i + size]).transpose(
-        Image.Transpose.FLIP_TOP_BOTTOM) for i in range(0, len(data), size)]
+    return ([Image.frombytes("RGB", SIZE, data[i + len(HEADER):i + size]).transpose(
+        Image.Transpose.FLIP_TOP_BOTTOM) for i in range(0, len(data), size)],
+            [(int(d), int(s)) for d, s in DRAWS.findall(run.stderr)])
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
     folder = tempfile.mkdtemp(prefix="gl-compare-")
-    desktop, subset = (frames(drawer, folder) for drawer in sys.argv[1:])
-    if len(desktop) != len(subset):
-        sys.exit("%d frames against %d" % (len(desktop), len(subset)))
+    (desktop, _), (subset, draws) = (frames(drawer, folder, sys.argv[3:])
+                                     for drawer in sys.argv[1:3])
+    if len(desktop) != len(subset) or len(draws) != len(subset):
+        sys.exit("%d frames against %d (%d counted)" % (len(desktop), len(subset), len(draws)))
+    for n, (made, shapes) in enumerate(draws):
+        if not 1 <= made <= shapes // 1000 + 1:
+            sys.exit("frame %d: the subset drew %d shapes in %d draws" % (n, shapes, made))
     differ = []
     for n, (a, b) in enumerate(zip(desktop, subset)):
         # Two drawers that drew nothing would agree: every frame shows creatures.
