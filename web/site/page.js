@@ -75,19 +75,19 @@ const page = (function () {
       frameIn.push(dropped + counts.length);
       kept += size;
       used = 0;
-      while (kept > KEPT_MOST && blocks.length > 1) {
-        kept -= blocks.shift().length;
-        frameIn.shift();
-        counts.splice(0, frameIn[0] - dropped);
-        dropped = frameIn[0];
+      if (kept > KEPT_MOST && blocks.length > 1) {
+        while (kept > KEPT_MOST && blocks.length > 1) {
+          kept -= blocks.shift().length;
+          frameIn.shift();
+          counts.splice(0, frameIn[0] - dropped);
+          dropped = frameIn[0];
+        }
+        showHeld();
       }
     }
     blocks[blocks.length - 1].set(placed, used);
     used += placed.length;
     counts.push(placed.length);
-    if (dropped && counts.length === 1) {
-      showHeld();
-    }
   }
 
   // What the positions download holds, where the oldest frames have been let go.
