@@ -80,30 +80,29 @@ def download(site, program):
     return packed, plain
 
 
-def fps(browser, open_page, seconds):
-    """Frames a second the page that open_page() opens shows over `seconds`, counted after
-    a second to settle."""
-    open_page()
+def per_second(browser, counter, seconds):
+    """How fast the page's `counter` (a script expression) grows over `seconds`, counted
+    after a second to settle."""
     time.sleep(1.0)
-    count = "return [window.frameCount, performance.now()]"
-    frames0, t0 = browser.execute_script(count)
+    count = "return [%s, performance.now()]" % counter
+    counted0, t0 = browser.execute_script(count)
     time.sleep(seconds)
-    frames1, t1 = browser.execute_script(count)
-    return (frames1 - frames0) * 1000.0 / (t1 - t0)
+    counted1, t1 = browser.execute_script(count)
+    return (counted1 - counted0) * 1000.0 / (t1 - t0)
+
+
+def fps(browser, open_page, seconds):
+    """Frames a second the page that open_page() opens shows over `seconds`."""
+    open_page()
+    return per_second(browser, "window.frameCount", seconds)
 
 
 def passes_a_second(browser, site, program, query, seconds):
-    """Passes a second the page runs as fast as it goes over `seconds`, counted after a
-    second to settle."""
+    """Passes a second the page runs as fast as it goes over `seconds`."""
     page = web.Page(browser, site, program, "seed=%d%s" % (SEED, query))
     page.wait_started()
     page.set_speed("fast")
-    time.sleep(1.0)
-    count = "return [Page.frames(), performance.now()]"
-    passes0, t0 = browser.execute_script(count)
-    time.sleep(seconds)
-    passes1, t1 = browser.execute_script(count)
-    return (passes1 - passes0) * 1000.0 / (t1 - t0)
+    return per_second(browser, "Page.frames()", seconds)
 
 
 def answer(browser, button, status):

@@ -51,8 +51,8 @@ def whole(name, text, least, most=None):
     """The whole number `text` given as `name`, from `least` to `most`; a Failure that says
     why where it is none."""
     bound = "from %d up" % least if most is None else "from %d to %d" % (least, most)
-    if not (text.isascii() and text.isdigit()) or not (
-            least <= int(text) <= (most if most is not None else int(text))):
+    if not (text.isascii() and text.isdigit()) or int(text) < least or (
+            most is not None and int(text) > most):
         raise Failure("%s must be a whole number %s, not %r" % (name, bound, text))
     return int(text)
 
@@ -65,6 +65,24 @@ def check_step(text):
 def check_frames(text):
     """The frames a run is to draw (--frames), or a Failure."""
     return whole("the number of frames (--frames)", text, 1)
+
+
+def add_run_options(parser, each=""):
+    """The options of every tool that runs a program, beside its own: --set, --step,
+    --frames and --check. `each` says what a length in frames is of."""
+    parser.add_argument("--set", action="append", default=[], metavar="FIELD=VALUE",
+                        help="build a variant of the program with this setting, and run it")
+    parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
+    parser.add_argument("--frames", metavar="N", help="draw exactly N frames" + each)
+    parser.add_argument("--check", action="store_true",
+                        help="only check the arguments, before anything is built")
+
+
+def run_options(args):
+    """(step, frames) that the options of add_run_options give, each None where not given;
+    a Failure where either cannot be."""
+    return (None if args.step is None else check_step(args.step),
+            None if args.frames is None else check_frames(args.frames))
 
 
 def pinned(first):

@@ -181,11 +181,16 @@ class Page:
 
     def set_step(self, ms):
         """Ticks the fixed step and types its milliseconds, as a user would."""
-        from selenium.webdriver.common.keys import Keys
         if not self._element("fixed-step").is_selected():
             self._element("fixed-step").click()
         # Typed over what it holds: emptied first, it would take back the step it had.
-        self._element("step-ms").send_keys(Keys.CONTROL, "a", Keys.NULL, str(ms), Keys.TAB)
+        self.type_into("step-ms", str(ms))
+
+    def type_into(self, name, text):
+        """Types `text` over what the field with id `name` holds and leaves it, as a user
+        does, so that it changes."""
+        from selenium.webdriver.common.keys import Keys
+        self._element(name).send_keys(Keys.CONTROL, "a", Keys.NULL, text, Keys.TAB)
 
     def wait_frames(self, frames, timeout=4 * LOAD_TIMEOUT):
         """Waits until the program has drawn at least `frames` frames; returns how many."""

@@ -52,8 +52,8 @@ sys.path.insert(0, os.path.dirname(HERE))
 import variants  # noqa: E402
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
-from lab.traces import (Failure, check_frames, check_seeds, check_step, command,  # noqa: E402
-                        require, traced_run, x_server)
+from lab.traces import (Failure, add_run_options, check_seeds, command,  # noqa: E402
+                        require, run_options, traced_run, x_server)
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
 HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance",
@@ -460,12 +460,7 @@ def main():
     parser.add_argument("--seed", type=int, help="the first run's second (Unix time)")
     parser.add_argument("--vary", metavar="SETTING=V1,V2,...",
                         help="build a variant of the program for each value and run each")
-    parser.add_argument("--set", action="append", default=[], metavar="FIELD=VALUE",
-                        help="build a variant of the program with this setting, and run it")
-    parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
-    parser.add_argument("--frames", metavar="N", help="draw exactly N frames a run")
-    parser.add_argument("--check", action="store_true",
-                        help="only check the arguments, before anything is built")
+    add_run_options(parser, " a run")
     parser.add_argument("program")
     parser.add_argument("runs", type=int)
     parser.add_argument("length", nargs="+", metavar="[SECONDS] STEM")
@@ -474,8 +469,8 @@ def main():
     name = os.path.basename(program)
 
     def work():
-        length = Length(None, None if args.frames is None else check_frames(args.frames),
-                        None if args.step is None else check_step(args.step))
+        step, frames = run_options(args)
+        length = Length(None, frames, step)
         try:
             description = describe(program)
             setting, values = (variants.variants(name, args.vary, args.set)

@@ -42,8 +42,8 @@ sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
 import variants  # noqa: E402
-from lab.traces import (Failure, check_frames, check_seeds, check_step, command,  # noqa: E402
-                        pinned, require, traced_run, x_server)
+from lab.traces import (Failure, add_run_options, check_seeds, command, pinned,  # noqa: E402
+                        require, run_options, traced_run, x_server)
 
 TOOL = "watch"
 
@@ -76,12 +76,7 @@ def main():
     parser.add_argument("--csv", metavar="FILE")
     parser.add_argument("--trails", metavar="FILE")
     parser.add_argument("--seed", type=int, metavar="SECOND", help="the run's second (Unix time)")
-    parser.add_argument("--set", action="append", default=[], metavar="FIELD=VALUE",
-                        help="build a variant of the program with this setting, and run it")
-    parser.add_argument("--step", metavar="MS", help="milliseconds a frame by the program's clock")
-    parser.add_argument("--frames", metavar="N", help="draw exactly N frames")
-    parser.add_argument("--check", action="store_true",
-                        help="only check the arguments, before anything is built")
+    add_run_options(parser)
     parser.add_argument("program")
     parser.add_argument("seconds", nargs="?")
     args = parser.parse_args()
@@ -91,8 +86,7 @@ def main():
     def work():
         if not (args.record or args.csv or args.trails):
             raise Failure("nothing to write: give --record, --csv or --trails")
-        step = None if args.step is None else check_step(args.step)
-        frames = None if args.frames is None else check_frames(args.frames)
+        step, frames = run_options(args)
         if frames and args.seconds is not None:
             raise Failure("a run of --frames N takes no SECONDS")
         if not frames and not (args.seconds and seconds(args.seconds) > 0):

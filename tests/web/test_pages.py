@@ -537,10 +537,6 @@ class PlaygroundTests(BrowserTest):
             web.wait_for("the pause at %d" % frames, lambda: page.status() == "paused", 20)
         return page
 
-    def type_into(self, control, text):
-        self.browser.find_element("id", control).send_keys(Keys.CONTROL, "a", Keys.NULL, text,
-                                                           Keys.TAB)
-
     def assertSameRows(self, got, wanted, what):
         got, wanted = got.split("\r\n"), wanted.split("\r\n")
         differ = next((i for i, (a, b) in enumerate(zip(got, wanted)) if a != b), None)
@@ -561,7 +557,7 @@ class PlaygroundTests(BrowserTest):
 
     def test_a_change_by_hand_and_from_the_link_make_the_same_run(self):
         page = self.playground("preset=moblings_fenced&seed=%d&frames=50" % SEED, 50)
-        self.type_into("set-TurnChance", "0")
+        page.type_into("set-TurnChance", "0")
         for _ in range(30):
             page.press("step")
         web.wait_for("frame 80", lambda: page.frames() == 80, 20)
@@ -586,7 +582,7 @@ class PlaygroundTests(BrowserTest):
         page = self.playground("preset=moblings_fenced&seed=%d&Population=2.5" % SEED)
         self.assertIn("Population=2.5: Population is an int, and 2.5 is a fraction",
                       page.text("settings-error"))
-        self.type_into("set-TurnChance", "often")
+        page.type_into("set-TurnChance", "often")
         self.assertIn("TurnChance=often: TurnChance is a double, and 'often' is not a number",
                       page.text("settings-error"))
         drawn = page.frames()

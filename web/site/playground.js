@@ -246,18 +246,20 @@ function showState() {
 
 // The desktop command that repeats a run without changes made while it ran: its CSV holds
 // the page's positions for every frame both drew.
+// Brought up to date whenever the page shows the run: laid out again only when it changed.
 function showCommand() {
   const shown = element('desktop-command');
-  if (made.length || replay.length) {
-    shown.textContent = 'none: the desktop runs a program whose settings stand from its ' +
-                        'start to its end, and this run changed while it ran';
-    return;
+  let command = 'none: the desktop runs a program whose settings stand from its start to ' +
+                'its end, and this run changed while it ran';
+  if (!made.length && !replay.length) {
+    const step = page.step();
+    const sets = differing(start).map((f) => ' --set ' + f.name + '=' + text(f, start[f.name]));
+    command = 'scripts/trails.sh --seed ' + page.seed + (step ? ' --step ' + step : '') +
+              sets.join('') + ' --frames ' + Math.max(1, page.frames()) + ' ' + presetName;
   }
-  const step = page.step();
-  const sets = differing(start).map((f) => ' --set ' + f.name + '=' + text(f, start[f.name]));
-  shown.textContent = 'scripts/trails.sh --seed ' + page.seed + (step ? ' --step ' + step : '') +
-                      sets.join('') + ' --frames ' + Math.max(1, page.frames()) + ' ' +
-                      presetName;
+  if (shown.textContent !== command) {
+    shown.textContent = command;
+  }
 }
 
 page.on('show', showCommand);
