@@ -25,7 +25,9 @@ build=${MOBLINGS_WEB_BUILD_DIR:-build-web}
 # Emscripten's tools run on node, which finds Debian's modules only when told where.
 export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 mkdir -p "$build"
-emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >"$build/configure.log" 2>&1 ||
+# Optimised for speed: this Emscripten's -Os leaves even std::max a call, and -O3 runs a
+# page's passes about twice as fast for a download a kilobyte larger.
+emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j"$(nproc)" >"$build/build.log" 2>&1 || { cat "$build/build.log"; exit 1; }
 echo "The site is in $build/site/"

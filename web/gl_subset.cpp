@@ -16,7 +16,10 @@
 #include <GL/glu.h>
 #include <GLES2/gl2.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -39,52 +42,35 @@ struct stack {
     int Depth;
 };
 
-// A corner as glVertex2f gives it, in the colour of the last glColor3f (whose alpha is 1).
+// A corner as glVertex2f gives it, in the colour of the last glColor3f (whose alpha is 1)
+// as an 8-bit framebuffer keeps it: red, green, blue and alpha from the lowest byte up.
 struct vertex {
     GLfloat X, Y;
-    GLfloat R, G, B;
+    std::uint32_t Colour;
 };
 
-// A corner as it waits to be drawn: with the elements of its shape's transform that differ
-// from shape to shape, rows x and y of columns 0, 1 and 3.
-struct corner {
-    vertex At;
-    GLfloat Column0[2], Column1[2], Column3[2];
+// The picture, filled on the processor and shown in one draw; its rows bottom first, as a
+// texture takes them.
+struct picture {
+    int Width = 0, Height = 0;
+    std::vector<std::uint32_t> Pixels;
 };
-
-// What the quads of one draw share of their transforms. Rows z and w of columns 0, 1 and 3,
-// which the renderer's shapes, moved and turned in the plane, all share, compared by value:
-// a zero of either sign adds nothing to a sum, and the turns give the zeros either sign.
-// And column 2, which meets only the z of 0 that glVertex2f gives every vertex: a turn's
-// (1 - cos) + cos leaves it a bit off now and then, but a finite number times 0 is 0, so
-// the draw takes its first shape's for all of them as long as the same elements are finite.
-struct shared {
-    GLfloat Lower[6]; // rows z and w of column 0, of column 1, of column 3
-    GLfloat Column2[4];
-};
-
-// Quads to a draw: 16-bit indices reach 16384, and 4096 draw a quarter of a million
-// creatures in 62 draws from a buffer of 700 KB.
-const std::size_t QUEUED_QUADS = 4096;
 
 struct state {
     stack Modelview = {{IDENTITY}, 0, MODELVIEW_DEPTH};
     stack Projection = {{IDENTITY}, 0, PROJECTION_DEPTH};
     stack* Current = &Modelview;
-    GLfloat Colour[4] = {1, 1, 1, 1};
+    std::uint32_t Colour = 0xffffffff;
+    std::uint32_t Clear = 0;
     bool Inside = false;  // between glBegin(GL_QUADS) and glEnd
     bool Placing = false; // since a glTranslatef, before the next glBegin
     std::vector<vertex> Vertices;
-    // The quads not drawn yet, and what they share; never more than QUEUED_QUADS, so the
-    // memory stays as it is however many creatures there are.
-    std::vector<corner> Queued;
-    shared Shared = {};
-    // Made on the first draw, once a context is current.
+    picture Picture;
+    bool Changed = false; // drawn into since it was last shown
+    // Made on the first showing, once a context is current.
     GLuint Program = 0;
-    GLuint Buffer = 0;
-    GLuint Indices = 0;
-    GLint Column2 = -1;
-    GLint Lower = -1;
+    GLuint Texture = 0;
+    GLuint Corners = 0;
 };
 
 state& gl() {
@@ -113,32 +99,298 @@ void multiplyTop(const matrix& m) {
     top() = multiply(top(), m);
 }
 
-// The whole way from world to clip space is one matrix, made on the processor as desktop
-// OpenGL makes it, and multiplied with each vertex by the GPU as desktop OpenGL does it: a
-// multiply on the processor may round otherwise than the GPU's, which may fuse a multiply
-// and an add, and move an edge by a pixel. The matrix comes in pieces, from the corner and
-// from the draw, but each row of it still makes one coordinate of gl_Position from the
-// same four products summed in the same order; nothing is known to the compiler that could
-// make it sum otherwise.
-const char* const VERTEX_SHADER =
-    "attribute vec4 Position;\n"
-    "attribute vec4 Colour;\n"
-    "attribute vec2 Column0;\n"
-    "attribute vec2 Column1;\n"
-    "attribute vec2 Column3;\n"
-    "uniform vec4 Column2;\n"
-    "uniform vec2 Lower[3];\n"
-    "varying vec4 Shade;\n"
-    "void main() {\n"
-    "    mat4 Transform = mat4(vec4(Column0, Lower[0]), vec4(Column1, Lower[1]), Column2,\n"
-    "                          vec4(Column3, Lower[2]));\n"
-    "    gl_Position = Transform * Position;\n"
-    "    Shade = Colour;\n"
-    "}\n";
-const char* const FRAGMENT_SHADER = "precision mediump float;\n"
-                                    "varying vec4 Shade;\n"
+// The picture as large as the viewport the context started with; the renderer never sets
+// another.
+picture& canvas() {
+    picture& p = gl().Picture;
+    if (p.Pixels.empty()) {
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        p.Width = viewport[2];
+        p.Height = viewport[3];
+        p.Pixels.assign(static_cast<std::size_t>(p.Width) * p.Height, gl().Clear);
+    }
+    return p;
+}
+
+// A colour channel as an 8-bit framebuffer keeps it.
+std::uint32_t channel(GLfloat c) {
+    return static_cast<std::uint32_t>(std::nearbyint(std::clamp(c, 0.0F, 1.0F) * 255.0F));
+}
+
+std::uint32_t rgba(const GLfloat* c) {
+    return channel(c[0]) | channel(c[1]) << 8 | channel(c[2]) << 16 | channel(c[3]) << 24;
+}
+
+// In 1/256ths of a pixel, as llvmpipe snaps a corner.
+const std::int64_t SUBPIXELS = 256;
+
+// Past this far outside the window no corner is snapped, so that the sums below stay
+// within 64 bits; no shape the renderer draws reaches half as far.
+const GLfloat FARTHEST = 1 << 20;
+
+// A corner on its way to the picture: where the transform puts it (x, y, z, w), the sides
+// of clip space it is beyond, and where it is in the window, x to the right and y down as
+// Mesa turns a window's, snapped to the nearest 1/256th of a pixel from the centre of the
+// top-left pixel. Near is false where it is too far out to snap.
+struct corner {
+    GLfloat Clip[4];
+    unsigned Outside;
+    std::int64_t At[2];
+    bool Near;
+};
+
+// The sides of clip space, in the order they cut a triangle: x <= w, x >= -w, y <= w,
+// y >= -w, z >= -w, z <= w. How far inside a corner is, as the clipper sums it.
+const GLfloat PLANES[6][4] = {{-1, 0, 0, 1}, {1, 0, 0, 1}, {0, -1, 0, 1},
+                              {0, 1, 0, 1},  {0, 0, 1, 1}, {0, 0, -1, 1}};
+
+GLfloat inside(const corner& c, int plane) {
+    const GLfloat* k = PLANES[plane];
+    return c.Clip[0] * k[0] + c.Clip[1] * k[1] + c.Clip[2] * k[2] + c.Clip[3] * k[3];
+}
+
+// The corner at its place in the window (x, y), as the rasteriser takes it.
+void snap(corner& c, GLfloat x, GLfloat y) {
+    c.Outside = 0;
+    for (int plane = 0; plane < 6; plane++) {
+        c.Outside |= inside(c, plane) < 0 ? 1U << plane : 0;
+    }
+    c.Near = std::fabs(x) < FARTHEST && std::fabs(y) < FARTHEST;
+    if (c.Near) {
+        c.At[0] = static_cast<std::int64_t>(std::nearbyint(x * SUBPIXELS)) - SUBPIXELS / 2;
+        c.At[1] = static_cast<std::int64_t>(std::nearbyint(y * SUBPIXELS)) - SUBPIXELS / 2;
+    }
+}
+
+// a * b + c rounded once, as a fused multiply-add rounds it: in double precision the
+// product is exact and the sum rounded once, which a float holds as it is but where that
+// sum lands halfway between two floats and is not exact, rounding it again could go the
+// wrong way. Only then the C library's fmaf, slower, is asked.
+GLfloat fused(GLfloat a, GLfloat b, GLfloat c) {
+    double product = static_cast<double>(a) * b;
+    double sum = product + c;
+    std::uint64_t bits;
+    std::memcpy(&bits, &sum, sizeof bits);
+    if ((bits & 0x1fffffff) == 0x10000000 && !(sum - product == c && sum - c == product)) {
+        return std::fma(a, b, c);
+    }
+    return static_cast<GLfloat>(sum);
+}
+
+// Where llvmpipe's vertex pipeline puts a corner: the whole transform's rows times it as
+// the vertex shader sums them (x's term, then y's fused with it, then z's, 0, which adds
+// nothing to a finite sum, and w's, 1), then into the window times the reciprocal of w and
+// one more fused multiply-add.
+corner place(const matrix& t, const vertex& v, GLfloat halfWidth, GLfloat halfHeight) {
+    const GLfloat* m = t.M;
+    corner c;
+    for (int r = 0; r < 4; r++) {
+        c.Clip[r] = fused(m[4 + r], v.Y, m[r] * v.X) + m[12 + r];
+    }
+    GLfloat reciprocal = 1.0F / c.Clip[3];
+    snap(c, fused(c.Clip[0] * reciprocal, halfWidth, halfWidth),
+         fused(c.Clip[1] * reciprocal, -halfHeight, halfHeight));
+    return c;
+}
+
+// A corner where the side cuts the edge from `in` to `out`, placed in the window as Mesa's
+// clipper places it, without the fused multiply-add.
+corner cut(GLfloat t, const corner& out, const corner& in, GLfloat halfWidth, GLfloat halfHeight) {
+    corner c;
+    for (int i = 0; i < 4; i++) {
+        c.Clip[i] = out.Clip[i] + t * (in.Clip[i] - out.Clip[i]);
+    }
+    GLfloat reciprocal = 1.0F / c.Clip[3];
+    snap(c, c.Clip[0] * reciprocal * halfWidth + halfWidth,
+         c.Clip[1] * reciprocal * -halfHeight + halfHeight);
+    return c;
+}
+
+// One edge of a triangle as the sum that is 0 on it and grows inwards, offset so that a
+// pixel centre is inside exactly when the sum is at least 0: on the edge itself only where
+// the edge is a left one, or a bottom one (level, the triangle above it), as llvmpipe
+// decides it for a window's picture.
+struct edge {
+    std::int64_t StepX, StepY, AtOrigin;
+};
+
+edge edgeOf(const std::int64_t* from, const std::int64_t* to) {
+    std::int64_t a = from[1] - to[1], b = to[0] - from[0];
+    bool onIt = a > 0 || (a == 0 && b < 0);
+    return {a * SUBPIXELS, b * SUBPIXELS, -a * from[0] - b * from[1] + (onIt ? 0 : -1)};
+}
+
+// A triangle as the rasteriser takes it, whichever way round it went, and the pixels
+// whose centres its corners' box holds, within the picture.
+struct triangle {
+    edge Edges[3];
+    std::int64_t Left, Right, Top, Bottom;
+};
+
+// False where the triangle covers no pixel: it has no area, a corner is too far out to
+// snap, or its box is outside the picture.
+bool triangleOf(const corner& a, const corner& b, const corner& c, triangle& t) {
+    if (!(a.Near && b.Near && c.Near)) {
+        return false;
+    }
+    const std::int64_t* at[] = {a.At, b.At, c.At};
+    std::int64_t area =
+        (at[1][0] - at[0][0]) * (at[2][1] - at[0][1]) - (at[1][1] - at[0][1]) * (at[2][0] - at[0][0]);
+    if (area == 0) {
+        return false;
+    }
+    if (area < 0) {
+        std::swap(at[1], at[2]);
+    }
+    for (int e = 0; e < 3; e++) {
+        t.Edges[e] = edgeOf(at[e], at[(e + 1) % 3]);
+    }
+    // The first and last pixel centres at or past the lowest and highest corner.
+    auto first = [](std::int64_t v) { return -((-v) >> 8); };
+    auto last = [](std::int64_t v) { return v >> 8; };
+    const picture& p = gl().Picture;
+    t.Left = std::max<std::int64_t>(first(std::min({at[0][0], at[1][0], at[2][0]})), 0);
+    t.Right = std::min<std::int64_t>(last(std::max({at[0][0], at[1][0], at[2][0]})), p.Width - 1);
+    t.Top = std::max<std::int64_t>(first(std::min({at[0][1], at[1][1], at[2][1]})), 0);
+    t.Bottom = std::min<std::int64_t>(last(std::max({at[0][1], at[1][1], at[2][1]})), p.Height - 1);
+    return t.Left <= t.Right && t.Top <= t.Bottom;
+}
+
+// Fills the pixels whose centres either triangle holds (one or two of them), in one pass
+// over the box of both: a quad's two halves share most of their boxes.
+void fill(const triangle* one, const triangle* other, std::uint32_t colour) {
+    picture& p = gl().Picture;
+    if (other == nullptr) {
+        other = one;
+    }
+    std::int64_t x0 = std::min(one->Left, other->Left), x1 = std::max(one->Right, other->Right);
+    std::int64_t y0 = std::min(one->Top, other->Top), y1 = std::max(one->Bottom, other->Bottom);
+    // Each edge's sum at the box's first pixel, and its steps; kept out of memory, where a
+    // store of a pixel could change them as far as the compiler knows.
+    const edge* e[6] = {&one->Edges[0],   &one->Edges[1],   &one->Edges[2],
+                        &other->Edges[0], &other->Edges[1], &other->Edges[2]};
+    std::int64_t r0 = e[0]->AtOrigin + e[0]->StepX * x0 + e[0]->StepY * y0;
+    std::int64_t r1 = e[1]->AtOrigin + e[1]->StepX * x0 + e[1]->StepY * y0;
+    std::int64_t r2 = e[2]->AtOrigin + e[2]->StepX * x0 + e[2]->StepY * y0;
+    std::int64_t r3 = e[3]->AtOrigin + e[3]->StepX * x0 + e[3]->StepY * y0;
+    std::int64_t r4 = e[4]->AtOrigin + e[4]->StepX * x0 + e[4]->StepY * y0;
+    std::int64_t r5 = e[5]->AtOrigin + e[5]->StepX * x0 + e[5]->StepY * y0;
+    const std::int64_t x0Step = e[0]->StepX, x1Step = e[1]->StepX, x2Step = e[2]->StepX;
+    const std::int64_t x3Step = e[3]->StepX, x4Step = e[4]->StepX, x5Step = e[5]->StepX;
+    const std::int64_t y0Step = e[0]->StepY, y1Step = e[1]->StepY, y2Step = e[2]->StepY;
+    const std::int64_t y3Step = e[3]->StepY, y4Step = e[4]->StepY, y5Step = e[5]->StepY;
+    std::uint32_t* row = &p.Pixels[static_cast<std::size_t>(p.Height - 1 - y0) * p.Width];
+    const std::ptrdiff_t width = p.Width;
+    for (std::int64_t y = y0; y <= y1; y++, row -= width) {
+        std::int64_t s0 = r0, s1 = r1, s2 = r2, s3 = r3, s4 = r4, s5 = r5;
+        for (std::int64_t x = x0; x <= x1; x++) {
+            row[x] = ((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0 ? colour : row[x];
+            s0 += x0Step;
+            s1 += x1Step;
+            s2 += x2Step;
+            s3 += x3Step;
+            s4 += x4Step;
+            s5 += x5Step;
+        }
+        r0 += y0Step;
+        r1 += y1Step;
+        r2 += y2Step;
+        r3 += y3Step;
+        r4 += y4Step;
+        r5 += y5Step;
+    }
+}
+
+// A triangle cut down to the polygon inside clip space, side by side, as Mesa's clipper
+// cuts one that crosses a side, and as the fan of triangles from the polygon's first
+// corner that it draws. Returns how many it wrote to `out`, at most seven.
+std::size_t clip(const corner& a, const corner& b, const corner& c, GLfloat halfWidth,
+                 GLfloat halfHeight, triangle* out) {
+    unsigned any = a.Outside | b.Outside | c.Outside;
+    if (any == 0) {
+        return triangleOf(a, b, c, *out) ? 1 : 0;
+    }
+    if ((a.Outside & b.Outside & c.Outside) != 0) {
+        return 0;
+    }
+    // Each side adds at most one corner.
+    std::vector<corner> polygon = {a, b, c}, next;
+    for (int plane = 0; plane < 6 && polygon.size() >= 3; plane++) {
+        if ((any & 1U << plane) == 0) {
+            continue;
+        }
+        next.clear();
+        // From the first corner round to it again, so that the polygon keeps its first.
+        const corner* before = &polygon[0];
+        GLfloat distanceBefore = inside(*before, plane);
+        for (std::size_t i = 1; i <= polygon.size(); i++) {
+            const corner& now = polygon[i % polygon.size()];
+            GLfloat distance = inside(now, plane);
+            if (distanceBefore >= 0) {
+                next.push_back(*before);
+            }
+            if ((distance < 0) != (distanceBefore < 0)) {
+                next.push_back(distance < 0 ? cut(distance / (distance - distanceBefore), now,
+                                                  *before, halfWidth, halfHeight)
+                                            : cut(distanceBefore / (distanceBefore - distance),
+                                                  *before, now, halfWidth, halfHeight));
+            }
+            before = &now;
+            distanceBefore = distance;
+        }
+        std::swap(polygon, next);
+    }
+    std::size_t made = 0;
+    for (std::size_t i = 2; i < polygon.size(); i++) {
+        made += triangleOf(polygon[0], polygon[i - 1], polygon[i], out[made]) ? 1 : 0;
+    }
+    return made;
+}
+
+// Draws the quads of a glBegin/glEnd with the transform in place at glEnd, each in the
+// colour of its last corner and as desktop OpenGL splits it, into corners 0, 1, 3 and
+// 1, 2, 3. A vertex short of a whole quad is dropped, as GL drops it.
+void drawQuads() {
+    state& s = gl();
+    std::size_t quads = s.Vertices.size() / 4;
+    if (quads == 0) {
+        return;
+    }
+    const picture& p = canvas();
+    GLfloat halfWidth = static_cast<GLfloat>(p.Width) / 2;
+    GLfloat halfHeight = static_cast<GLfloat>(p.Height) / 2;
+    matrix transform =
+        multiply(s.Projection.Levels[s.Projection.Top], s.Modelview.Levels[s.Modelview.Top]);
+    for (std::size_t q = 0; q < quads; q++) {
+        const vertex* v = &s.Vertices[q * 4];
+        corner c[4];
+        for (int i = 0; i < 4; i++) {
+            c[i] = place(transform, v[i], halfWidth, halfHeight);
+        }
+        triangle halves[2 * 7];
+        std::size_t count = clip(c[0], c[1], c[3], halfWidth, halfHeight, halves);
+        count += clip(c[1], c[2], c[3], halfWidth, halfHeight, halves + count);
+        std::uint32_t colour = v[3].Colour;
+        for (std::size_t i = 0; i < count; i += 2) {
+            fill(&halves[i], i + 1 < count ? &halves[i + 1] : nullptr, colour);
+        }
+    }
+    s.Changed = true;
+}
+
+// Each pixel its own texel: the centre of pixel i is at i + 0.5, texel i's centre too.
+const char* const VERTEX_SHADER = "attribute vec2 Corner;\n"
+                                  "varying highp vec2 At;\n"
+                                  "void main() {\n"
+                                  "    At = Corner * 0.5 + 0.5;\n"
+                                  "    gl_Position = vec4(Corner, 0.0, 1.0);\n"
+                                  "}\n";
+const char* const FRAGMENT_SHADER = "precision highp float;\n"
+                                    "uniform sampler2D Picture;\n"
+                                    "varying vec2 At;\n"
                                     "void main() {\n"
-                                    "    gl_FragColor = Shade;\n"
+                                    "    gl_FragColor = texture2D(Picture, At);\n"
                                     "}\n";
 
 GLuint compile(GLenum kind, const char* source) {
@@ -153,108 +405,49 @@ void prepare() {
     if (s.Program != 0) {
         return;
     }
+    const picture& p = canvas();
     s.Program = glCreateProgram();
     GLuint vertexShader = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
     GLuint fragmentShader = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
     glAttachShader(s.Program, vertexShader);
     glAttachShader(s.Program, fragmentShader);
-    const char* const attributes[] = {"Position", "Colour", "Column0", "Column1", "Column3"};
-    for (GLuint i = 0; i < 5; i++) {
-        glBindAttribLocation(s.Program, i, attributes[i]);
-    }
+    glBindAttribLocation(s.Program, 0, "Corner");
     glLinkProgram(s.Program);
     glDeleteShader(vertexShader);
     glDeleteShader(fragmentShader);
-    s.Column2 = glGetUniformLocation(s.Program, "Column2");
-    s.Lower = glGetUniformLocation(s.Program, "Lower");
-    // Made once and filled anew for each draw: storage made anew for each draw grew a
-    // driver's memory by megabytes a frame.
-    glGenBuffers(1, &s.Buffer);
-    glBindBuffer(GL_ARRAY_BUFFER, s.Buffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(QUEUED_QUADS * 4 * sizeof(corner)),
-                 nullptr, GL_STREAM_DRAW);
-    // Each quad as desktop OpenGL splits it: corners 0, 1, 3, then 1, 2, 3.
-    std::vector<GLushort> indices;
-    indices.reserve(QUEUED_QUADS * 6);
-    for (std::size_t q = 0; q < QUEUED_QUADS; q++) {
-        for (std::size_t corner : {0, 1, 3, 1, 2, 3}) {
-            indices.push_back(static_cast<GLushort>(q * 4 + corner));
-        }
-    }
-    glGenBuffers(1, &s.Indices);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.Indices);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)), indices.data(),
-                 GL_STATIC_DRAW);
+    glUseProgram(s.Program);
+    glUniform1i(glGetUniformLocation(s.Program, "Picture"), 0);
+    glGenTextures(1, &s.Texture);
+    glBindTexture(GL_TEXTURE_2D, s.Texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, p.Width, p.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    const GLfloat corners[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+    glGenBuffers(1, &s.Corners);
+    glBindBuffer(GL_ARRAY_BUFFER, s.Corners);
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
 }
 
-void drawQueued() {
+// The picture into the framebuffer, in one draw over the whole view.
+void show() {
     state& s = gl();
-    if (s.Queued.empty()) {
+    if (!s.Changed) {
         return;
     }
     prepare();
+    const picture& p = canvas();
     glUseProgram(s.Program);
-    glUniform4fv(s.Column2, 1, s.Shared.Column2);
-    glUniform2fv(s.Lower, 3, s.Shared.Lower);
-    glBindBuffer(GL_ARRAY_BUFFER, s.Buffer);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(s.Queued.size() * sizeof(corner)),
-                    s.Queued.data());
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.Indices);
-    // z and w of a two-component position are 0 and 1, as glVertex2f makes them, and the
-    // alpha of a three-component colour is 1.
-    const GLint sizes[] = {2, 3, 2, 2, 2};
-    std::size_t offset = 0;
-    for (GLuint i = 0; i < 5; i++) {
-        glEnableVertexAttribArray(i);
-        glVertexAttribPointer(i, sizes[i], GL_FLOAT, GL_FALSE, sizeof(corner),
-                              reinterpret_cast<const void*>(offset));
-        offset += sizes[i] * sizeof(GLfloat);
-    }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(s.Queued.size() / 4 * 6), GL_UNSIGNED_SHORT,
-                   nullptr);
-    s.Queued.clear();
-}
-
-bool sameDraw(const shared& a, const shared& b) {
-    for (int i = 0; i < 6; i++) {
-        if (!(a.Lower[i] == b.Lower[i])) {
-            return false;
-        }
-    }
-    for (int i = 0; i < 4; i++) {
-        if (std::isfinite(a.Column2[i]) != std::isfinite(b.Column2[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Queues the quads of a glBegin/glEnd with the transform in place at glEnd. A vertex short
-// of a whole quad is dropped, as GL drops it.
-void queue() {
-    state& s = gl();
-    std::size_t quads = s.Vertices.size() / 4;
-    if (quads == 0) {
-        return;
-    }
-    matrix transform =
-        multiply(s.Projection.Levels[s.Projection.Top], s.Modelview.Levels[s.Modelview.Top]);
-    const GLfloat* t = transform.M;
-    shared now = {{t[2], t[3], t[6], t[7], t[14], t[15]}, {t[8], t[9], t[10], t[11]}};
-    if (s.Queued.empty() || !sameDraw(now, s.Shared)) {
-        drawQueued();
-        s.Shared = now;
-    }
-    s.Queued.reserve(QUEUED_QUADS * 4);
-    for (std::size_t q = 0; q < quads; q++) {
-        if (s.Queued.size() == QUEUED_QUADS * 4) {
-            drawQueued();
-        }
-        for (std::size_t c = 0; c < 4; c++) {
-            s.Queued.push_back({s.Vertices[q * 4 + c], {t[0], t[1]}, {t[4], t[5]}, {t[12], t[13]}});
-        }
-    }
+    glBindTexture(GL_TEXTURE_2D, s.Texture);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, p.Width, p.Height, GL_RGBA, GL_UNSIGNED_BYTE,
+                    p.Pixels.data());
+    glBindBuffer(GL_ARRAY_BUFFER, s.Corners);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    s.Changed = false;
 }
 
 } // namespace
@@ -373,45 +566,47 @@ void glBegin(GLenum mode) {
 }
 
 void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
-    GLfloat* c = gl().Colour;
-    c[0] = red;
-    c[1] = green;
-    c[2] = blue;
-    c[3] = 1;
+    const GLfloat colour[] = {red, green, blue, 1};
+    gl().Colour = rgba(colour);
 }
 
 // A pass that is not seen keeps no vertices, so its quads draw nothing.
 void glVertex2f(GLfloat x, GLfloat y) {
     state& s = gl();
     if (s.Inside && Seen()) {
-        s.Vertices.push_back({x, y, s.Colour[0], s.Colour[1], s.Colour[2]});
+        s.Vertices.push_back({x, y, s.Colour});
     }
 }
 
 void glEnd() {
     if (gl().Inside) {
-        queue();
+        drawQuads();
     }
     gl().Inside = false;
 }
 
+void glClearColor(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha) {
+    const GLfloat colour[] = {red, green, blue, alpha};
+    gl().Clear = rgba(colour);
+}
+
 // WebGL's own calls keep the names of the OpenGL ones with emscripten_ before them.
-void emscripten_glClear(GLbitfield mask);
 void emscripten_glFlush();
 
 // A pass that is not seen clears nothing either, so that the canvas keeps the picture it
-// shows until a pass that is shown draws the next, and flushes nothing: a flush of nothing
-// took a quarter of a pass. Nor has it queued anything to draw.
+// shows until a pass that is shown draws the next, and shows nothing: a flush of nothing
+// took a quarter of a pass.
 void glClear(GLbitfield mask) {
-    if (Seen()) {
-        drawQueued();
-        emscripten_glClear(mask);
+    if (Seen() && (mask & GL_COLOR_BUFFER_BIT)) {
+        picture& p = canvas();
+        std::fill(p.Pixels.begin(), p.Pixels.end(), gl().Clear);
+        gl().Changed = true;
     }
 }
 
 void glFlush() {
     if (Seen()) {
-        drawQueued();
+        show();
         emscripten_glFlush();
     }
 }

@@ -27,27 +27,22 @@
 // clock is set by hand.
 extern "C" void SDL_GL_SwapBuffers() {}
 
-// The web platform's glClear and glFlush draw what it has gathered, then call WebGL's,
-// whose names are OpenGL's with emscripten_ before them. Here those are the driver's own,
-// which the platform's hide by name.
-extern "C" void emscripten_glClear(GLbitfield mask) {
-    static auto clear = reinterpret_cast<void (*)(GLbitfield)>(eglGetProcAddress("glClear"));
-    clear(mask);
-}
-
+// The web platform's glFlush shows what it has drawn, then calls WebGL's, whose name is
+// OpenGL's with emscripten_ before it. Here that is the driver's own, which the platform's
+// hides by name.
 extern "C" void emscripten_glFlush() {
     static auto flush = reinterpret_cast<void (*)()>(eglGetProcAddress("glFlush"));
     flush();
 }
 
-// The web platform draws what it has gathered with glDrawElements: counted on the way.
+// The web platform shows what it has drawn with glDrawArrays: counted on the way.
 static int DrawsInFrame = 0;
 
-extern "C" void glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices) {
-    static auto draw = reinterpret_cast<void (*)(GLenum, GLsizei, GLenum, const void*)>(
-        eglGetProcAddress("glDrawElements"));
+extern "C" void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    static auto draw =
+        reinterpret_cast<void (*)(GLenum, GLint, GLsizei)>(eglGetProcAddress("glDrawArrays"));
     DrawsInFrame++;
-    draw(mode, count, type, indices);
+    draw(mode, first, count);
 }
 
 int setup::active = 0;
