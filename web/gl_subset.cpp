@@ -140,21 +140,21 @@ struct corner {
     bool Near;
 };
 
-// The sides of clip space, in the order they cut a triangle: x <= w, x >= -w, y <= w,
-// y >= -w, z >= -w, z <= w. How far inside a corner is, as the clipper sums it.
-const GLfloat PLANES[6][4] = {{-1, 0, 0, 1}, {1, 0, 0, 1}, {0, -1, 0, 1},
-                              {0, 1, 0, 1},  {0, 0, 1, 1}, {0, 0, -1, 1}};
-
-GLfloat inside(const corner& c, int plane) {
-    const GLfloat* k = PLANES[plane];
-    return c.Clip[0] * k[0] + c.Clip[1] * k[1] + c.Clip[2] * k[2] + c.Clip[3] * k[3];
+// How far inside each side of clip space a corner is, the sides in the order they cut a
+// triangle: x <= w, x >= -w, y <= w, y >= -w, z >= -w, z <= w. As Mesa's clipper sums
+// each, x, y, z and w times the side's -1, 0 or 1: the zeros add nothing, and one rounding
+// is left.
+GLfloat inside(const corner& c, int side) {
+    const GLfloat x = c.Clip[0], y = c.Clip[1], z = c.Clip[2], w = c.Clip[3];
+    const GLfloat distances[] = {w - x, x + w, w - y, y + w, z + w, w - z};
+    return distances[side];
 }
 
 // The corner at its place in the window (x, y), as the rasteriser takes it.
 void snap(corner& c, GLfloat x, GLfloat y) {
     c.Outside = 0;
-    for (int plane = 0; plane < 6; plane++) {
-        c.Outside |= inside(c, plane) < 0 ? 1U << plane : 0;
+    for (int side = 0; side < 6; side++) {
+        c.Outside |= inside(c, side) < 0 ? 1U << side : 0;
     }
     c.Near = std::fabs(x) < FARTHEST && std::fabs(y) < FARTHEST;
     if (c.Near) {
@@ -316,17 +316,17 @@ std::size_t clip(const corner& a, const corner& b, const corner& c, GLfloat half
     }
     // Each side adds at most one corner.
     std::vector<corner> polygon = {a, b, c}, next;
-    for (int plane = 0; plane < 6 && polygon.size() >= 3; plane++) {
-        if ((any & 1U << plane) == 0) {
+    for (int side = 0; side < 6 && polygon.size() >= 3; side++) {
+        if ((any & 1U << side) == 0) {
             continue;
         }
         next.clear();
         // From the first corner round to it again, so that the polygon keeps its first.
         const corner* before = &polygon[0];
-        GLfloat distanceBefore = inside(*before, plane);
+        GLfloat distanceBefore = inside(*before, side);
         for (std::size_t i = 1; i <= polygon.size(); i++) {
             const corner& now = polygon[i % polygon.size()];
-            GLfloat distance = inside(now, plane);
+            GLfloat distance = inside(now, side);
             if (distanceBefore >= 0) {
                 next.push_back(*before);
             }
