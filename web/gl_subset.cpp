@@ -83,9 +83,28 @@ matrix& top() {
     return s.Levels[s.Top];
 }
 
+bool affine(const matrix& m) {
+    return m.M[3] == 0 && m.M[7] == 0 && m.M[11] == 0 && m.M[15] == 1;
+}
+
 // a x b, each element summed in the order desktop OpenGL sums it, in single precision.
+// Where both keep a bottom row of 0, 0, 0, 1, as the renderer's all do, so does their
+// product, and as Mesa multiplies such matrices, the terms it would multiply by those 0s
+// and 1 are left out: they change no sum.
 matrix multiply(const matrix& a, const matrix& b) {
     matrix p;
+    if (affine(a) && affine(b)) {
+        for (int row = 0; row < 3; row++) {
+            for (int col = 0; col < 4; col++) {
+                p.M[col * 4 + row] = a.M[row] * b.M[col * 4] + a.M[4 + row] * b.M[col * 4 + 1] +
+                                     a.M[8 + row] * b.M[col * 4 + 2];
+            }
+            p.M[12 + row] += a.M[12 + row];
+        }
+        p.M[3] = p.M[7] = p.M[11] = 0;
+        p.M[15] = 1;
+        return p;
+    }
     for (int row = 0; row < 4; row++) {
         for (int col = 0; col < 4; col++) {
             p.M[col * 4 + row] = a.M[row] * b.M[col * 4] + a.M[4 + row] * b.M[col * 4 + 1] +
@@ -181,12 +200,14 @@ GLfloat fused(GLfloat a, GLfloat b, GLfloat c) {
 // Where llvmpipe's vertex pipeline puts a corner: the whole transform's rows times it as
 // the vertex shader sums them (x's term, then y's fused with it, then z's, 0, which adds
 // nothing to a finite sum, and w's, 1), then into the window times the reciprocal of w and
-// one more fused multiply-add.
+// one more fused multiply-add. A row whose x and y terms are 0, as z's and w's are in the
+// renderer's views, is its w term.
 corner place(const matrix& t, const vertex& v, GLfloat halfWidth, GLfloat halfHeight) {
     const GLfloat* m = t.M;
     corner c;
     for (int r = 0; r < 4; r++) {
-        c.Clip[r] = fused(m[4 + r], v.Y, m[r] * v.X) + m[12 + r];
+        c.Clip[r] = m[r] == 0 && m[4 + r] == 0 ? m[12 + r]
+                                                : fused(m[4 + r], v.Y, m[r] * v.X) + m[12 + r];
     }
     GLfloat reciprocal = 1.0F / c.Clip[3];
     snap(c, fused(c.Clip[0] * reciprocal, halfWidth, halfWidth),
@@ -520,12 +541,13 @@ void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top_, GLdo
     multiplyTop(m);
 }
 
+// As Mesa moves a matrix: only its last column changes, each element summed in the order
+// a whole multiply would sum it.
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-    matrix m = IDENTITY;
-    m.M[12] = x;
-    m.M[13] = y;
-    m.M[14] = z;
-    multiplyTop(m);
+    GLfloat* m = top().M;
+    for (int row = 0; row < 4; row++) {
+        m[12 + row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+    }
     Drawn().insert(Drawn().end(), {x, y, std::numeric_limits<float>::quiet_NaN()});
     gl().Placing = true;
 }
