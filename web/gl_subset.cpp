@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The fixed-function OpenGL 1.x calls the renderer makes, written on OpenGL ES 2 (WebGL in
-// a browser), which has no matrix stacks and no immediate mode. The matrices are kept here
-// and multiplied in single precision in the order desktop OpenGL multiplies them, so the
-// same calls put every vertex on the same pixel. The quads of a frame are gathered and
-// drawn a few thousand at a time: a draw for each glBegin/glEnd held a browser to a few
-// frames a second at ten thousand creatures. They are drawn at the latest when the picture
-// could otherwise differ from desktop OpenGL's: at glClear and glFlush (the renderer
-// flushes before it swaps), which are written here for that, and before a change of what
-// a whole draw shares. glClearColor means the same in both and comes straight from OpenGL
-// ES 2. Where each shape is placed is kept for the page (drawn.h), in the passes the page
-// runs without showing them too, which draw nothing.
+// The fixed-function OpenGL 1.x calls the renderer makes, on OpenGL ES 2 (WebGL in a
+// browser), which has no matrix stacks and no immediate mode. The matrices are kept here
+// and multiplied in single precision in the order Mesa multiplies them. The quads are not
+// handed to the GPU: each is filled into a picture on the processor as Mesa's llvmpipe
+// fills it on the desktop (its vertex arithmetic, its clipper, corners snapped to 1/256 of
+// a pixel, its rule for a pixel centre on an edge), and the picture is shown in one draw at
+// glFlush (the renderer flushes before it swaps). So a page draws the desktop's pixels
+// whatever GPU the browser has; and a browser without one, which draws triangles in
+// software a microsecond each, shows a hundred thousand creatures four times as fast as
+// from a few large draws. Where each shape is placed is kept for the page (drawn.h), in
+// the passes the page runs without showing them too, which draw nothing.
 #include "drawn.h"
 
 #include <GL/gl.h>
@@ -201,14 +201,16 @@ GLfloat fused(GLfloat a, GLfloat b, GLfloat c) {
 // Where llvmpipe's vertex pipeline puts a corner: the whole transform's rows times it as
 // the vertex shader sums them (x's term, then y's fused with it, then z's, 0, which adds
 // nothing to a finite sum, and w's, 1), then into the window times the reciprocal of w and
-// one more fused multiply-add. A row whose x and y terms are 0, as z's and w's are in the
-// renderer's views, is its w term.
+// one more fused multiply-add. Where the x or y term is 0, as one is in every row of an
+// unturned shape's transform, the other is all the fused sum is: one product, rounded once.
 corner place(const matrix& t, const vertex& v, GLfloat halfWidth, GLfloat halfHeight) {
     const GLfloat* m = t.M;
     corner c;
     for (int r = 0; r < 4; r++) {
-        c.Clip[r] = m[r] == 0 && m[4 + r] == 0 ? m[12 + r]
-                                                : fused(m[4 + r], v.Y, m[r] * v.X) + m[12 + r];
+        GLfloat terms = m[4 + r] == 0 ? m[r] * v.X
+                        : m[r] == 0   ? m[4 + r] * v.Y
+                                      : fused(m[4 + r], v.Y, m[r] * v.X);
+        c.Clip[r] = terms + m[12 + r];
     }
     GLfloat reciprocal = 1.0F / c.Clip[3];
     snap(c, fused(c.Clip[0] * reciprocal, halfWidth, halfWidth),

@@ -9,7 +9,7 @@
 //
 // POPULATION (60 unless given) is the creatures the program's factory makes; a few more
 // stand cut by the edges of the view. For each frame a line on standard error tells in how
-// many draws the web platform drew its shapes (0 on the desktop, which draws none itself).
+// many draws the web platform showed its shapes (0 on the desktop, which draws none itself).
 #include "moblery.h"
 #include "movement.h"
 #include "renderer.h"
