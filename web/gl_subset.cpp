@@ -338,45 +338,32 @@ void fill(const triangle* one, const triangle* other, std::uint32_t colour) {
     }
     std::int64_t x0 = std::min(one->Left, other->Left), x1 = std::max(one->Right, other->Right);
     std::int64_t y0 = std::min(one->Top, other->Top), y1 = std::max(one->Bottom, other->Bottom);
-    // Each edge's sum at the box's first pixel, and its steps; kept out of memory, where a
-    // store of a pixel could change them as far as the compiler knows.
-    const edge* e[6] = {&one->Edges[0],   &one->Edges[1],   &one->Edges[2],
-                        &other->Edges[0], &other->Edges[1], &other->Edges[2]};
-    std::int64_t r0 = e[0]->AtOrigin + e[0]->StepX * x0 + e[0]->StepY * y0;
-    std::int64_t r1 = e[1]->AtOrigin + e[1]->StepX * x0 + e[1]->StepY * y0;
-    std::int64_t r2 = e[2]->AtOrigin + e[2]->StepX * x0 + e[2]->StepY * y0;
-    std::int64_t r3 = e[3]->AtOrigin + e[3]->StepX * x0 + e[3]->StepY * y0;
-    std::int64_t r4 = e[4]->AtOrigin + e[4]->StepX * x0 + e[4]->StepY * y0;
-    std::int64_t r5 = e[5]->AtOrigin + e[5]->StepX * x0 + e[5]->StepY * y0;
-    const std::int64_t x0Step = e[0]->StepX, x1Step = e[1]->StepX, x2Step = e[2]->StepX;
-    const std::int64_t x3Step = e[3]->StepX, x4Step = e[4]->StepX, x5Step = e[5]->StepX;
-    const std::int64_t y0Step = e[0]->StepY, y1Step = e[1]->StepY, y2Step = e[2]->StepY;
-    const std::int64_t y3Step = e[3]->StepY, y4Step = e[4]->StepY, y5Step = e[5]->StepY;
+    // Each edge's sum at the box's first pixel, and its steps.
+    std::int64_t sums[6], stepX[6], stepY[6];
+    for (int e = 0; e < 6; e++) {
+        const edge& d = (e < 3 ? one : other)->Edges[e % 3];
+        sums[e] = d.AtOrigin + d.StepX * x0 + d.StepY * y0;
+        stepX[e] = d.StepX;
+        stepY[e] = d.StepY;
+    }
     std::uint32_t* row = &p.Pixels[static_cast<std::size_t>(p.Height - 1 - y0) * p.Width];
     const std::ptrdiff_t width = p.Width;
     if (one->Small && other->Small) {
-        fillFour(row, width, x0, x1, y1 - y0 + 1, {r0, r1, r2, r3, r4, r5},
-                 {x0Step, x1Step, x2Step, x3Step, x4Step, x5Step},
-                 {y0Step, y1Step, y2Step, y3Step, y4Step, y5Step}, colour);
+        fillFour(row, width, x0, x1, y1 - y0 + 1, sums, stepX, stepY, colour);
         return;
     }
     for (std::int64_t y = y0; y <= y1; y++, row -= width) {
-        std::int64_t s0 = r0, s1 = r1, s2 = r2, s3 = r3, s4 = r4, s5 = r5;
+        std::int64_t s[6];
+        std::copy(sums, sums + 6, s);
         for (std::int64_t x = x0; x <= x1; x++) {
-            row[x] = ((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0 ? colour : row[x];
-            s0 += x0Step;
-            s1 += x1Step;
-            s2 += x2Step;
-            s3 += x3Step;
-            s4 += x4Step;
-            s5 += x5Step;
+            row[x] = ((s[0] | s[1] | s[2]) & (s[3] | s[4] | s[5])) >= 0 ? colour : row[x];
+            for (int e = 0; e < 6; e++) {
+                s[e] += stepX[e];
+            }
         }
-        r0 += y0Step;
-        r1 += y1Step;
-        r2 += y2Step;
-        r3 += y3Step;
-        r4 += y4Step;
-        r5 += y5Step;
+        for (int e = 0; e < 6; e++) {
+            sums[e] += stepY[e];
+        }
     }
 }
 
