@@ -145,8 +145,9 @@ std::uint32_t rgba(const GLfloat* c) {
 // In 1/256ths of a pixel, as llvmpipe snaps a corner.
 const std::int64_t SUBPIXELS = 256;
 
-// Past this far outside the window no corner is snapped, so that the sums below stay
-// within 64 bits; no shape the renderer draws reaches half as far.
+// Past this far outside the window no corner is snapped: a corner that far out, or not
+// finite, has a triangle that the clipper cuts down or throws away before it is drawn, and
+// made a whole number it could overflow.
 const GLfloat FARTHEST = 1 << 20;
 
 // A corner on its way to the picture: where the transform puts it (x, y, z, w), the sides
@@ -162,8 +163,8 @@ struct corner {
 
 // How far inside each side of clip space a corner is, the sides in the order they cut a
 // triangle: x <= w, x >= -w, y <= w, y >= -w, z >= -w, z <= w. As Mesa's clipper sums
-// each, x, y, z and w times the side's -1, 0 or 1: the zeros add nothing, and one rounding
-// is left.
+// each, x, y, z and w times the side's -1, 0 or 1: for a corner at a finite place the
+// zeros add nothing, and one rounding is left.
 GLfloat inside(const corner& c, int side) {
     const GLfloat x = c.Clip[0], y = c.Clip[1], z = c.Clip[2], w = c.Clip[3];
     const GLfloat distances[] = {w - x, x + w, w - y, y + w, z + w, w - z};
@@ -178,21 +179,23 @@ void snap(corner& c, GLfloat x, GLfloat y) {
     }
     c.Near = std::fabs(x) < FARTHEST && std::fabs(y) < FARTHEST;
     if (c.Near) {
-        c.At[0] = static_cast<std::int64_t>(std::nearbyint(x * SUBPIXELS)) - SUBPIXELS / 2;
-        c.At[1] = static_cast<std::int64_t>(std::nearbyint(y * SUBPIXELS)) - SUBPIXELS / 2;
+        c.At[0] = static_cast<std::int64_t>(std::nearbyint((x - 0.5F) * SUBPIXELS));
+        c.At[1] = static_cast<std::int64_t>(std::nearbyint((y - 0.5F) * SUBPIXELS));
     }
 }
 
-// a * b + c rounded once, as a fused multiply-add rounds it: in double precision the
-// product is exact and the sum rounded once, which a float holds as it is but where that
-// sum lands halfway between two floats and is not exact, rounding it again could go the
-// wrong way. Only then the C library's fmaf, slower, is asked.
+// a * b + c rounded once, as a fused multiply-add rounds it. Rounded first to double
+// precision, where the product is exact, and then to a float, it rounds the same, except
+// where the double falls exactly halfway between two floats without being exact, or the
+// float is too small for a float's full precision; only then the C library's fmaf, slower,
+// is asked.
 GLfloat fused(GLfloat a, GLfloat b, GLfloat c) {
     double product = static_cast<double>(a) * b;
     double sum = product + c;
     std::uint64_t bits;
     std::memcpy(&bits, &sum, sizeof bits);
-    if ((bits & 0x1fffffff) == 0x10000000 && !(sum - product == c && sum - c == product)) {
+    if (((bits & 0x1fffffff) == 0x10000000 && !(sum - product == c && sum - c == product)) ||
+        std::fabs(sum) < std::numeric_limits<GLfloat>::min()) {
         return std::fma(a, b, c);
     }
     return static_cast<GLfloat>(sum);
@@ -253,8 +256,8 @@ struct triangle {
     bool Small; // at most SMALL across and down, corners outside the picture too
 };
 
-// In 1/256ths of a pixel: 64 pixels. The edges' sums over two such triangles' box fit in
-// 32 bits.
+// In 1/256ths of a pixel: 64 pixels. The edges' sums of such triangles over a box of at
+// most 64 pixels fit in 32 bits.
 const std::int64_t SMALL = 1 << 14;
 
 // False where the triangle covers no pixel: it has no area, a corner is too far out to
@@ -297,7 +300,7 @@ typedef std::int32_t four __attribute__((vector_size(16)));
 // fill's rows four pixels at a time, the sums in 32 bits: a shape's few pixels across
 // took most of a pass of a hundred thousand creatures one at a time. The lanes past the
 // row's last pixel leave theirs as they were (the picture has room for them past its last).
-void fillFour(std::uint32_t* row, std::ptrdiff_t width, std::int64_t x0, std::int64_t x1,
+void fillFour(std::uint32_t* first, std::ptrdiff_t width, std::int64_t x0, std::int64_t x1,
               std::int64_t rows, const std::int64_t (&sums)[6], const std::int64_t (&stepX)[6],
               const std::int64_t (&stepY)[6], std::uint32_t colour) {
     const four across = {0, 1, 2, 3};
@@ -307,7 +310,8 @@ void fillFour(std::uint32_t* row, std::ptrdiff_t width, std::int64_t x0, std::in
         step[e] = four{} + static_cast<std::int32_t>(stepX[e] * 4);
     }
     const four shade = four{} + static_cast<std::int32_t>(colour);
-    for (std::int64_t y = 0; y < rows; y++, row -= width) {
+    for (std::int64_t y = 0; y < rows; y++) {
+        std::uint32_t* row = first - y * width;
         four s0 = start[0], s1 = start[1], s2 = start[2], s3 = start[3], s4 = start[4], s5 = start[5];
         for (std::int64_t x = x0; x <= x1; x += 4) {
             four inside = (((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0) &
@@ -346,13 +350,15 @@ void fill(const triangle* one, const triangle* other, std::uint32_t colour) {
         stepX[e] = d.StepX;
         stepY[e] = d.StepY;
     }
-    std::uint32_t* row = &p.Pixels[static_cast<std::size_t>(p.Height - 1 - y0) * p.Width];
+    // The picture's rows are bottom first.
+    std::uint32_t* first = &p.Pixels[static_cast<std::size_t>(p.Height - 1 - y0) * p.Width];
     const std::ptrdiff_t width = p.Width;
-    if (one->Small && other->Small) {
-        fillFour(row, width, x0, x1, y1 - y0 + 1, sums, stepX, stepY, colour);
+    if (one->Small && other->Small && x1 - x0 < SMALL / SUBPIXELS && y1 - y0 < SMALL / SUBPIXELS) {
+        fillFour(first, width, x0, x1, y1 - y0 + 1, sums, stepX, stepY, colour);
         return;
     }
-    for (std::int64_t y = y0; y <= y1; y++, row -= width) {
+    for (std::int64_t y = y0; y <= y1; y++) {
+        std::uint32_t* row = first - (y - y0) * width;
         std::int64_t s[6];
         std::copy(sums, sums + 6, s);
         for (std::int64_t x = x0; x <= x1; x++) {
@@ -379,7 +385,6 @@ std::size_t clip(const corner& a, const corner& b, const corner& c, GLfloat half
     if ((a.Outside & b.Outside & c.Outside) != 0) {
         return 0;
     }
-    // Each side adds at most one corner.
     std::vector<corner> polygon = {a, b, c}, next;
     for (int side = 0; side < 6 && polygon.size() >= 3; side++) {
         if ((any & 1U << side) == 0) {
@@ -392,6 +397,10 @@ std::size_t clip(const corner& a, const corner& b, const corner& c, GLfloat half
         for (std::size_t i = 1; i <= polygon.size(); i++) {
             const corner& now = polygon[i % polygon.size()];
             GLfloat distance = inside(now, side);
+            // A corner at no finite place has no place to cut at: the triangle is dropped.
+            if (!std::isfinite(distance)) {
+                return 0;
+            }
             if (distanceBefore >= 0) {
                 next.push_back(*before);
             }
