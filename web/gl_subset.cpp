@@ -66,7 +66,6 @@ struct state {
     bool Placing = false; // since a glTranslatef, before the next glBegin
     std::vector<vertex> Vertices;
     picture Picture;
-    bool Changed = false; // drawn into since it was last shown
     // Made on the first showing, once a context is current.
     GLuint Program = 0;
     GLuint Texture = 0;
@@ -450,7 +449,6 @@ void drawQuads() {
             fill(&halves[i], i + 1 < count ? &halves[i + 1] : nullptr, colour);
         }
     }
-    s.Changed = true;
 }
 
 // Each pixel its own texel: the centre of pixel i is at i + 0.5, texel i's centre too.
@@ -508,9 +506,6 @@ void prepare() {
 // The picture into the framebuffer, in one draw over the whole view.
 void show() {
     state& s = gl();
-    if (!s.Changed) {
-        return;
-    }
     prepare();
     const picture& p = canvas();
     glUseProgram(s.Program);
@@ -521,7 +516,6 @@ void show() {
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    s.Changed = false;
 }
 
 } // namespace
@@ -675,7 +669,6 @@ void glClear(GLbitfield mask) {
     if (Seen() && (mask & GL_COLOR_BUFFER_BIT)) {
         picture& p = canvas();
         std::fill(p.Pixels.begin(), p.Pixels.end(), gl().Clear);
-        gl().Changed = true;
     }
 }
 
