@@ -75,7 +75,7 @@ const page = (function () {
       frameIn.push(dropped + counts.length);
       kept += size;
       used = 0;
-      if (kept > KEPT_MOST && blocks.length > 1) {
+      if (kept > KEPT_MOST) {
         while (kept > KEPT_MOST && blocks.length > 1) {
           kept -= blocks.shift().length;
           frameIn.shift();

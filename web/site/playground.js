@@ -103,11 +103,7 @@ page.on('frame', function (frame) {
 // held, since the program then waits between two passes.
 function change(field, value) {
   chosen[field.name] = value;
-  if (field.atStart) {
-    showState();
-    return;
-  }
-  if (value === now[field.name] && !waiting.some((c) => c.field === field)) {
+  if (field.atStart || (value === now[field.name] && !waiting.some((c) => c.field === field))) {
     showState();
     return;
   }

@@ -331,10 +331,11 @@ toggle.addEventListener('change', function () {
 });
 
 on('frame', function (frame, placed) {
-  // The copy of two frames ago is taken again, unless the paths keep it: a new array at
-  // every frame cost a sixth of a pass run as fast as it goes.
+  // The copy of two frames ago is taken again, unless the paths keep it (they keep copies
+  // of their own of every k-th creature's): a new array at every frame cost a sixth of a
+  // pass run as fast as it goes.
   var now = earlier;
-  if (now === null || now === start || path !== null) {
+  if (now === null || now === start || (path !== null && everyKth === 1)) {
     now = new Float64Array(placed.length);
   }
   now.set(placed);
