@@ -8,6 +8,10 @@
 // the first OpenGL call then stops the program without a word. Here it fails as a desktop
 // SDL fails when it cannot open an OpenGL window: it returns no surface, and the program
 // reports it.
+//
+// Its WebGL context is asked to be desynchronized: the page's one draw a frame goes to
+// the screen without passing through the browser's compositor, which took a browser
+// without a graphics card 6 ms of every frame's main thread.
 mergeInto(LibraryManager.library, {
   time: function(ptr) {
     var second = Module.seed | 0;
@@ -23,7 +27,17 @@ mergeInto(LibraryManager.library, {
   $emscriptenSetVideoMode__deps: LibraryManager.library.SDL_SetVideoMode__deps,
   SDL_SetVideoMode__deps: ['$emscriptenSetVideoMode', '$SDL'],
   SDL_SetVideoMode: function(width, height, depth, flags) {
-    var surface = emscriptenSetVideoMode(width, height, depth, flags);
+    var create = Browser.createContext;
+    Browser.createContext = function(canvas, useWebGL, setInModule, attributes) {
+      return create(canvas, useWebGL, setInModule,
+                    Object.assign({desynchronized: true}, attributes));
+    };
+    var surface;
+    try {
+      surface = emscriptenSetVideoMode(width, height, depth, flags);
+    } finally {
+      Browser.createContext = create;
+    }
     if (surface && SDL.GL && !SDL.surfaces[surface].ctx) {
       SDL.freeSurface(surface);
       return 0;
