@@ -18,40 +18,40 @@ var before = null;       // the same in the frame just drawn
 var latest = -1;         // which frame that is
 var last = null;         // the measures last made, of a frame
 
-// Python's sum() of floats, then the division: the same roundings give the same digits.
-function mean(count, term) {
-  var sum = 0;
-  for (var i = 0; i < count; i++) {
-    sum += term(i);
-  }
-  return sum / count;
+// A frame's measures, made a few creatures at a time: a hundred thousand creatures took
+// longer than a frame to measure, and the frame that made them came a frame late. Each
+// sum is Python's sum() of floats, in the creatures' order, then the division: the same
+// roundings give the same digits.
+function measuring(frame, now, previous) {
+  var edges = view();
+  return {frame: frame, now: now, previous: previous, next: 0, inside: 0,
+          cx: (edges[0] + edges[1]) / 2, cy: (edges[2] + edges[3]) / 2,
+          distance: 0, fromStart: 0, step: 0};
 }
 
-function measure(frame, now, previous) {
-  var n = now.length / 3;
-  var edges = view();
-  var cx = (edges[0] + edges[1]) / 2, cy = (edges[2] + edges[3]) / 2;
-  var inside = 0;
-  for (var i = 0; i < n; i++) {
+// Measures up to `most` more creatures of a frame being measured; its measures once all are.
+function advance(m, most) {
+  var now = m.now, previous = m.previous, n = now.length / 3;
+  var end = Math.min(n, m.next + most);
+  for (var i = m.next; i < end; i++) {
     var x = now[3 * i], y = now[3 * i + 1];
     if (x > 0 && x < WIDTH && y > 0 && y < HEIGHT) {
-      inside++;
+      m.inside++;
+    }
+    m.distance += Math.hypot(x - m.cx, y - m.cy);
+    m.fromStart += Math.hypot(x - start[3 * i], y - start[3 * i + 1]);
+    if (previous !== null) {
+      m.step += Math.hypot(x - previous[3 * i], y - previous[3 * i + 1]);
     }
   }
-  function from(other) {
-    return mean(n, function (i) {
-      return Math.hypot(now[3 * i] - other[3 * i], now[3 * i + 1] - other[3 * i + 1]);
-    });
-  }
-  return {
-    frame: frame,
-    inside: inside,
-    outside: n - inside,
-    'mean-distance': mean(n, function (i) {
-      return Math.hypot(now[3 * i] - cx, now[3 * i + 1] - cy);
-    }),
-    'mean-from-start': from(start),
-    'mean-step': previous === null ? null : from(previous),
+  m.next = end;
+  return end < n ? null : {
+    frame: m.frame,
+    inside: m.inside,
+    outside: n - m.inside,
+    'mean-distance': m.distance / n,
+    'mean-from-start': m.fromStart / n,
+    'mean-step': previous === null ? null : m.step / n,
   };
 }
 
@@ -59,8 +59,11 @@ function measure(frame, now, previous) {
 // those the page shows: made at every frame, they took a quarter of each pass run as
 // fast as it goes.
 function measures() {
+  if (measured !== null && measured.frame === latest) {
+    keepPoint(advance(measured, Infinity));
+  }
   if (last === null || last.frame !== latest) {
-    last = measure(latest, before, earlier);
+    last = advance(measuring(latest, before, earlier), Infinity);
   }
   return last;
 }
@@ -91,8 +94,11 @@ function showMeasures() {
   if (latest < 0 || latest === shownFrame || !measuresDue()) {
     return;
   }
-  var shown = measures();
-  shownFrame = latest;
+  // While the run moves, the numbers of a crowd are those of the frame the plot last
+  // kept, at most `stride` frames back: measured again for the numbers alone, they took
+  // a frame's time five times a second.
+  var shown = latest !== frameBefore && crowd && last !== null ? last : measures();
+  shownFrame = shown.frame;
   // The positions are single-precision numbers, good to seven significant digits, and so
   // is a mean of them; the page shows that many, and keeps every digit, as the CSVs do, in
   // data-value for scripts.
@@ -105,7 +111,7 @@ function showMeasures() {
                           String(Number(value.toPrecision(7)));
   });
   // Which frame they are of, for scripts: the frame counter runs ahead of them.
-  element('inside').dataset.frame = latest;
+  element('inside').dataset.frame = shown.frame;
 }
 
 // -- the plot -------------------------------------------------------------------------
@@ -119,15 +125,32 @@ var MEASURED = 10000;
 var plotDue = every(250);   // four times a second
 var series = [[], [], [], [], [], []];  // frame, then each measure
 var stride = 1;
+var crowd = false;       // more creatures than MEASURED
+var measured = null;     // the frame the plot keeps next, while it is being measured
 var plot = null;
 var plotted = 0;         // points the plot was last given
 
+// A frame that the plot keeps is measured a `stride`-th of its creatures a frame, from the
+// frame itself on, the same share at each: done as the next frame kept comes.
 function record() {
-  if (latest % stride !== 0) {
+  var keeps = latest % stride === 0;
+  var slice = Math.ceil(before.length / 3 / stride);
+  if (measured !== null) {
+    keepPoint(advance(measured, keeps ? Infinity : slice));
+  }
+  if (keeps) {
+    measured = measuring(latest, before, earlier);
+    keepPoint(advance(measured, slice));
+  }
+}
+
+function keepPoint(kept) {
+  if (kept === null) {
     return;
   }
-  var kept = measures();
-  series[0].push(latest);
+  measured = null;
+  last = kept;
+  series[0].push(kept.frame);
   NAMES.forEach(function (name, i) {
     series[i + 1].push(kept[name]);
   });
@@ -335,7 +358,8 @@ on('frame', function (frame, placed) {
   // of their own of every k-th creature's): a new array at every frame cost a sixth of a
   // pass run as fast as it goes.
   var now = earlier;
-  if (now === null || now === start || (path !== null && everyKth === 1)) {
+  if (now === null || now === start || (path !== null && everyKth === 1) ||
+      (measured !== null && (now === measured.now || now === measured.previous))) {
     now = new Float64Array(placed.length);
   }
   now.set(placed);
@@ -343,6 +367,7 @@ on('frame', function (frame, placed) {
   before = now;
   if (start === null) {
     start = before;
+    crowd = placed.length / 3 > MEASURED;
     while (placed.length / 3 / stride > MEASURED) {
       stride *= 2;
     }
