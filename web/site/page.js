@@ -71,19 +71,24 @@ const page = (function () {
   function keep(placed) {
     if (used + placed.length > blocks[blocks.length - 1].length) {
       var size = Math.max(BLOCK, placed.length);
-      blocks.push(new Float32Array(size));
-      frameIn.push(dropped + counts.length);
-      kept += size;
-      used = 0;
-      if (kept > KEPT_MOST) {
-        while (kept > KEPT_MOST && blocks.length > 1) {
-          kept -= blocks.shift().length;
+      // A block let go that is large enough is taken again: a new one at every frame of
+      // a crowd kept the collector busy for a frame now and then.
+      var block = null;
+      if (kept + size > KEPT_MOST) {
+        while (kept + size > KEPT_MOST && blocks.length > 1) {
+          var old = blocks.shift();
+          kept -= old.length;
+          block = old.length >= size ? old : block;
           frameIn.shift();
           counts.splice(0, frameIn[0] - dropped);
           dropped = frameIn[0];
         }
         showHeld();
       }
+      blocks.push(block || new Float32Array(size));
+      frameIn.push(dropped + counts.length);
+      kept += blocks[blocks.length - 1].length;
+      used = 0;
     }
     blocks[blocks.length - 1].set(placed, used);
     used += placed.length;
