@@ -62,9 +62,14 @@ struct state {
     stack* Current = &Modelview;
     std::uint32_t Colour = 0xffffffff;
     std::uint32_t Clear = 0;
-    bool Inside = false;  // between glBegin(GL_QUADS) and glEnd
+    bool Inside = false;  // between glBegin(GL_QUADS) and glEnd, in a pass that is seen
     bool Placing = false; // since a glTranslatef, before the next glBegin
-    std::vector<vertex> Vertices;
+    // Between glBegin and glEnd: the whole transform, which OpenGL lets nothing change
+    // there, and the corners given since the last whole quad, `Given` of them. Each quad
+    // is drawn as its last corner comes.
+    matrix Transform = IDENTITY;
+    vertex Quad[4] = {};
+    int Given = 0;
     picture Picture;
     // Made on the first showing, once a context is current.
     GLuint Program = 0;
@@ -156,7 +161,7 @@ const GLfloat FARTHEST = 1 << 20;
 struct corner {
     GLfloat Clip[4];
     unsigned Outside;
-    std::int64_t At[2];
+    std::int32_t At[2];
     bool Near;
 };
 
@@ -172,14 +177,15 @@ GLfloat inside(const corner& c, int side) {
 
 // The corner at its place in the window (x, y), as the rasteriser takes it.
 void snap(corner& c, GLfloat x, GLfloat y) {
-    c.Outside = 0;
-    for (int side = 0; side < 6; side++) {
-        c.Outside |= inside(c, side) < 0 ? 1U << side : 0;
-    }
+    // Whether inside(c, side) < 0, side by side, without the sums: a sum rounds to a number
+    // of its own sign, and is 0 only where it is exactly.
+    const GLfloat cx = c.Clip[0], cy = c.Clip[1], cz = c.Clip[2], w = c.Clip[3];
+    c.Outside = unsigned{cx > w} | unsigned{cx < -w} << 1 | unsigned{cy > w} << 2 |
+                unsigned{cy < -w} << 3 | unsigned{cz < -w} << 4 | unsigned{cz > w} << 5;
     c.Near = std::fabs(x) < FARTHEST && std::fabs(y) < FARTHEST;
     if (c.Near) {
-        c.At[0] = static_cast<std::int64_t>(std::nearbyint((x - 0.5F) * SUBPIXELS));
-        c.At[1] = static_cast<std::int64_t>(std::nearbyint((y - 0.5F) * SUBPIXELS));
+        c.At[0] = static_cast<std::int32_t>(std::nearbyint((x - 0.5F) * SUBPIXELS));
+        c.At[1] = static_cast<std::int32_t>(std::nearbyint((y - 0.5F) * SUBPIXELS));
     }
 }
 
@@ -214,9 +220,14 @@ corner place(const matrix& t, const vertex& v, GLfloat halfWidth, GLfloat halfHe
                                       : fused(m[4 + r], v.Y, m[r] * v.X);
         c.Clip[r] = terms + m[12 + r];
     }
-    GLfloat reciprocal = 1.0F / c.Clip[3];
-    snap(c, fused(c.Clip[0] * reciprocal, halfWidth, halfWidth),
-         fused(c.Clip[1] * reciprocal, -halfHeight, halfHeight));
+    GLfloat x = c.Clip[0], y = c.Clip[1];
+    // w is 1 under every transform the renderer makes, and x times 1 / 1 is x.
+    if (c.Clip[3] != 1) {
+        GLfloat reciprocal = 1.0F / c.Clip[3];
+        x *= reciprocal;
+        y *= reciprocal;
+    }
+    snap(c, fused(x, halfWidth, halfWidth), fused(y, -halfHeight, halfHeight));
     return c;
 }
 
@@ -241,33 +252,54 @@ struct edge {
     std::int64_t StepX, StepY, AtOrigin;
 };
 
-edge edgeOf(const std::int64_t* from, const std::int64_t* to) {
-    std::int64_t a = from[1] - to[1], b = to[0] - from[0];
+edge edgeOf(const std::int32_t* from, const std::int32_t* to) {
+    std::int64_t a = std::int64_t{from[1]} - to[1], b = std::int64_t{to[0]} - from[0];
     bool onIt = a > 0 || (a == 0 && b < 0);
     return {a * SUBPIXELS, b * SUBPIXELS, -a * from[0] - b * from[1] + (onIt ? 0 : -1)};
 }
 
-// A triangle as the rasteriser takes it, whichever way round it went, and the pixels
-// whose centres its corners' box holds, within the picture.
-struct triangle {
-    edge Edges[3];
+// The pixels whose centres a box of corners holds, within the picture, and whether it is
+// at most SMALL across and down, corners outside the picture too.
+struct box {
     std::int64_t Left, Right, Top, Bottom;
-    bool Small; // at most SMALL across and down, corners outside the picture too
+    bool Small;
 };
 
-// In 1/256ths of a pixel: 64 pixels. The edges' sums of such triangles over a box of at
-// most 64 pixels fit in 32 bits.
+// In 1/256ths of a pixel: 64 pixels. The edges' sums of triangles whose corners are in
+// such a box, over a box of at most 64 pixels, fit in 32 bits.
 const std::int64_t SMALL = 1 << 14;
 
-// False where the triangle covers no pixel: it has no area, a corner is too far out to
-// snap, or its box is outside the picture.
-bool triangleOf(const corner& a, const corner& b, const corner& c, triangle& t) {
+// The box of `count` corners; false where it holds no pixel of the picture.
+bool boxOf(const corner* const* corners, int count, box& b) {
+    std::int32_t left = corners[0]->At[0], right = left;
+    std::int32_t top = corners[0]->At[1], bottom = top;
+    for (int i = 1; i < count; i++) {
+        left = std::min(left, corners[i]->At[0]);
+        right = std::max(right, corners[i]->At[0]);
+        top = std::min(top, corners[i]->At[1]);
+        bottom = std::max(bottom, corners[i]->At[1]);
+    }
+    // The first and last pixel centres at or past the lowest and highest corner.
+    auto first = [](std::int64_t v) { return -((-v) >> 8); };
+    auto last = [](std::int64_t v) { return v >> 8; };
+    const picture& p = gl().Picture;
+    b.Small = std::int64_t{right} - left <= SMALL && std::int64_t{bottom} - top <= SMALL;
+    b.Left = std::max<std::int64_t>(first(left), 0);
+    b.Right = std::min<std::int64_t>(last(right), p.Width - 1);
+    b.Top = std::max<std::int64_t>(first(top), 0);
+    b.Bottom = std::min<std::int64_t>(last(bottom), p.Height - 1);
+    return b.Left <= b.Right && b.Top <= b.Bottom;
+}
+
+// A triangle's edges as the rasteriser takes them, whichever way round it went; false
+// where it has no area or a corner is too far out to snap.
+bool edgesOf(const corner& a, const corner& b, const corner& c, edge (&edges)[3]) {
     if (!(a.Near && b.Near && c.Near)) {
         return false;
     }
-    const std::int64_t* at[] = {a.At, b.At, c.At};
-    std::int64_t area =
-        (at[1][0] - at[0][0]) * (at[2][1] - at[0][1]) - (at[1][1] - at[0][1]) * (at[2][0] - at[0][0]);
+    const std::int32_t* at[] = {a.At, b.At, c.At};
+    std::int64_t area = (std::int64_t{at[1][0]} - at[0][0]) * (std::int64_t{at[2][1]} - at[0][1]) -
+                        (std::int64_t{at[1][1]} - at[0][1]) * (std::int64_t{at[2][0]} - at[0][0]);
     if (area == 0) {
         return false;
     }
@@ -275,22 +307,21 @@ bool triangleOf(const corner& a, const corner& b, const corner& c, triangle& t) 
         std::swap(at[1], at[2]);
     }
     for (int e = 0; e < 3; e++) {
-        t.Edges[e] = edgeOf(at[e], at[(e + 1) % 3]);
+        edges[e] = edgeOf(at[e], at[(e + 1) % 3]);
     }
-    // The first and last pixel centres at or past the lowest and highest corner.
-    auto first = [](std::int64_t v) { return -((-v) >> 8); };
-    auto last = [](std::int64_t v) { return v >> 8; };
-    const picture& p = gl().Picture;
-    std::int64_t left = std::min({at[0][0], at[1][0], at[2][0]});
-    std::int64_t right = std::max({at[0][0], at[1][0], at[2][0]});
-    std::int64_t top = std::min({at[0][1], at[1][1], at[2][1]});
-    std::int64_t bottom = std::max({at[0][1], at[1][1], at[2][1]});
-    t.Small = right - left <= SMALL && bottom - top <= SMALL;
-    t.Left = std::max<std::int64_t>(first(left), 0);
-    t.Right = std::min<std::int64_t>(last(right), p.Width - 1);
-    t.Top = std::max<std::int64_t>(first(top), 0);
-    t.Bottom = std::min<std::int64_t>(last(bottom), p.Height - 1);
-    return t.Left <= t.Right && t.Top <= t.Bottom;
+    return true;
+}
+
+// A triangle as the rasteriser takes it, and its box.
+struct triangle {
+    edge Edges[3];
+    box Box;
+};
+
+// False where the triangle covers no pixel.
+bool triangleOf(const corner& a, const corner& b, const corner& c, triangle& t) {
+    const corner* corners[] = {&a, &b, &c};
+    return edgesOf(a, b, c, t.Edges) && boxOf(corners, 3, t.Box);
 }
 
 // Four pixels side by side, or four sums of them.
@@ -305,20 +336,28 @@ void fillFour(std::uint32_t* first, std::ptrdiff_t width, std::int64_t x0, std::
     const four across = {0, 1, 2, 3};
     four start[6], step[6];
     for (int e = 0; e < 6; e++) {
-        start[e] = static_cast<std::int32_t>(sums[e]) + across * static_cast<std::int32_t>(stepX[e]);
+        start[e] =
+            static_cast<std::int32_t>(sums[e]) + across * static_cast<std::int32_t>(stepX[e]);
         step[e] = four{} + static_cast<std::int32_t>(stepX[e] * 4);
     }
     const four shade = four{} + static_cast<std::int32_t>(colour);
+    // Which lanes of the row's last four pixels are in the row.
+    const std::int64_t lastFour = x0 + (x1 - x0) / 4 * 4;
+    const four inRow =
+        across + static_cast<std::int32_t>(lastFour) <= static_cast<std::int32_t>(x1);
+    auto put = [&](std::uint32_t* at, four inside) {
+        four was;
+        std::memcpy(&was, at, sizeof was);
+        four now = (shade & inside) | (was & ~inside);
+        std::memcpy(at, &now, sizeof now);
+    };
     for (std::int64_t y = 0; y < rows; y++) {
         std::uint32_t* row = first - y * width;
-        four s0 = start[0], s1 = start[1], s2 = start[2], s3 = start[3], s4 = start[4], s5 = start[5];
-        for (std::int64_t x = x0; x <= x1; x += 4) {
-            four inside = (((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0) &
-                          (across + static_cast<std::int32_t>(x) <= static_cast<std::int32_t>(x1));
-            four was;
-            std::memcpy(&was, row + x, sizeof was);
-            four now = (shade & inside) | (was & ~inside);
-            std::memcpy(row + x, &now, sizeof now);
+        four s0 = start[0], s1 = start[1], s2 = start[2], s3 = start[3], s4 = start[4],
+             s5 = start[5];
+        std::int64_t x = x0;
+        for (; x < lastFour; x += 4) {
+            put(row + x, ((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0);
             s0 += step[0];
             s1 += step[1];
             s2 += step[2];
@@ -326,25 +365,22 @@ void fillFour(std::uint32_t* first, std::ptrdiff_t width, std::int64_t x0, std::
             s4 += step[4];
             s5 += step[5];
         }
+        put(row + x, (((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0) & inRow);
         for (int e = 0; e < 6; e++) {
             start[e] += static_cast<std::int32_t>(stepY[e]);
         }
     }
 }
 
-// Fills the pixels whose centres either triangle holds (one or two of them), in one pass
-// over the box of both: a quad's two halves share most of their boxes.
-void fill(const triangle* one, const triangle* other, std::uint32_t colour) {
+// Fills the pixels of the box whose centres either triangle holds (given by their
+// edges), in one pass over it: a quad's two halves share most of their boxes.
+void fill(const edge (&one)[3], const edge (&other)[3], const box& b, std::uint32_t colour) {
     picture& p = gl().Picture;
-    if (other == nullptr) {
-        other = one;
-    }
-    std::int64_t x0 = std::min(one->Left, other->Left), x1 = std::max(one->Right, other->Right);
-    std::int64_t y0 = std::min(one->Top, other->Top), y1 = std::max(one->Bottom, other->Bottom);
+    std::int64_t x0 = b.Left, x1 = b.Right, y0 = b.Top, y1 = b.Bottom;
     // Each edge's sum at the box's first pixel, and its steps.
     std::int64_t sums[6], stepX[6], stepY[6];
     for (int e = 0; e < 6; e++) {
-        const edge& d = (e < 3 ? one : other)->Edges[e % 3];
+        const edge& d = (e < 3 ? one : other)[e % 3];
         sums[e] = d.AtOrigin + d.StepX * x0 + d.StepY * y0;
         stepX[e] = d.StepX;
         stepY[e] = d.StepY;
@@ -352,7 +388,7 @@ void fill(const triangle* one, const triangle* other, std::uint32_t colour) {
     // The picture's rows are bottom first.
     std::uint32_t* first = &p.Pixels[static_cast<std::size_t>(p.Height - 1 - y0) * p.Width];
     const std::ptrdiff_t width = p.Width;
-    if (one->Small && other->Small && x1 - x0 < SMALL / SUBPIXELS && y1 - y0 < SMALL / SUBPIXELS) {
+    if (b.Small && x1 - x0 < SMALL / SUBPIXELS && y1 - y0 < SMALL / SUBPIXELS) {
         fillFour(first, width, x0, x1, y1 - y0 + 1, sums, stepX, stepY, colour);
         return;
     }
@@ -370,6 +406,17 @@ void fill(const triangle* one, const triangle* other, std::uint32_t colour) {
             sums[e] += stepY[e];
         }
     }
+}
+
+// Fills a pair of triangles (or one, given twice), in the box of both.
+void fill(const triangle& one, const triangle& other, std::uint32_t colour) {
+    box b = one.Box;
+    b.Left = std::min(b.Left, other.Box.Left);
+    b.Right = std::max(b.Right, other.Box.Right);
+    b.Top = std::min(b.Top, other.Box.Top);
+    b.Bottom = std::max(b.Bottom, other.Box.Bottom);
+    b.Small = one.Box.Small && other.Box.Small;
+    fill(one.Edges, other.Edges, b, colour);
 }
 
 // A triangle cut down to the polygon inside clip space, side by side, as Mesa's clipper
@@ -421,33 +468,37 @@ std::size_t clip(const corner& a, const corner& b, const corner& c, GLfloat half
     return made;
 }
 
-// Draws the quads of a glBegin/glEnd with the transform in place at glEnd, each in the
-// colour of its last corner and as desktop OpenGL splits it, into corners 0, 1, 3 and
-// 1, 2, 3. A vertex short of a whole quad is dropped, as GL drops it.
-void drawQuads() {
+// Draws a quad with the transform in place, in the colour of its last corner and as
+// desktop OpenGL splits it, into corners 0, 1, 3 and 1, 2, 3.
+void drawQuad(const vertex (&v)[4]) {
     state& s = gl();
-    std::size_t quads = s.Vertices.size() / 4;
-    if (quads == 0) {
-        return;
-    }
-    const picture& p = canvas();
+    const picture& p = s.Picture;
     GLfloat halfWidth = static_cast<GLfloat>(p.Width) / 2;
     GLfloat halfHeight = static_cast<GLfloat>(p.Height) / 2;
-    matrix transform =
-        multiply(s.Projection.Levels[s.Projection.Top], s.Modelview.Levels[s.Modelview.Top]);
-    for (std::size_t q = 0; q < quads; q++) {
-        const vertex* v = &s.Vertices[q * 4];
-        corner c[4];
-        for (int i = 0; i < 4; i++) {
-            c[i] = place(transform, v[i], halfWidth, halfHeight);
+    corner c[4];
+    for (int i = 0; i < 4; i++) {
+        c[i] = place(s.Transform, v[i], halfWidth, halfHeight);
+    }
+    std::uint32_t colour = v[3].Colour;
+    // Inside clip space, as nearly every quad is, nothing is cut: both halves are filled
+    // in the box of its four corners.
+    if ((c[0].Outside | c[1].Outside | c[2].Outside | c[3].Outside) == 0 && c[0].Near &&
+        c[1].Near && c[2].Near && c[3].Near) {
+        edge one[3], other[3];
+        bool first = edgesOf(c[0], c[1], c[3], one);
+        bool second = edgesOf(c[1], c[2], c[3], other);
+        const corner* corners[] = {&c[0], &c[1], &c[2], &c[3]};
+        box b;
+        if ((first || second) && boxOf(corners, 4, b)) {
+            fill(first ? one : other, second ? other : one, b, colour);
         }
-        triangle halves[2 * 7];
-        std::size_t count = clip(c[0], c[1], c[3], halfWidth, halfHeight, halves);
-        count += clip(c[1], c[2], c[3], halfWidth, halfHeight, halves + count);
-        std::uint32_t colour = v[3].Colour;
-        for (std::size_t i = 0; i < count; i += 2) {
-            fill(&halves[i], i + 1 < count ? &halves[i + 1] : nullptr, colour);
-        }
+        return;
+    }
+    triangle halves[2 * 7];
+    std::size_t count = clip(c[0], c[1], c[3], halfWidth, halfHeight, halves);
+    count += clip(c[1], c[2], c[3], halfWidth, halfHeight, halves + count);
+    for (std::size_t i = 0; i < count; i += 2) {
+        fill(halves[i], halves[i + 1 < count ? i + 1 : i], colour);
     }
 }
 
@@ -595,7 +646,10 @@ void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
     for (int row = 0; row < 4; row++) {
         m[12 + row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
     }
-    Drawn().insert(Drawn().end(), {x, y, std::numeric_limits<float>::quiet_NaN()});
+    std::vector<float>& drawn = Drawn();
+    drawn.push_back(x);
+    drawn.push_back(y);
+    drawn.push_back(std::numeric_limits<float>::quiet_NaN());
     gl().Placing = true;
 }
 
@@ -629,9 +683,15 @@ void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
 
 void glBegin(GLenum mode) {
     // Quads are all the renderer draws; any other kind draws nothing.
-    gl().Inside = mode == GL_QUADS;
-    gl().Placing = false;
-    gl().Vertices.clear();
+    state& s = gl();
+    s.Inside = mode == GL_QUADS && Seen();
+    s.Placing = false;
+    s.Given = 0;
+    if (s.Inside) {
+        canvas(); // drawQuad's picture, made once
+        s.Transform =
+            multiply(s.Projection.Levels[s.Projection.Top], s.Modelview.Levels[s.Modelview.Top]);
+    }
 }
 
 void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
@@ -639,18 +699,20 @@ void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
     gl().Colour = rgba(colour);
 }
 
-// A pass that is not seen keeps no vertices, so its quads draw nothing.
+// A pass that is not seen draws nothing. A vertex short of a whole quad is dropped at
+// glEnd, as GL drops it.
 void glVertex2f(GLfloat x, GLfloat y) {
     state& s = gl();
-    if (s.Inside && Seen()) {
-        s.Vertices.push_back({x, y, s.Colour});
+    if (s.Inside) {
+        s.Quad[s.Given++] = {x, y, s.Colour};
+        if (s.Given == 4) {
+            drawQuad(s.Quad);
+            s.Given = 0;
+        }
     }
 }
 
 void glEnd() {
-    if (gl().Inside) {
-        drawQuads();
-    }
     gl().Inside = false;
 }
 
