@@ -38,6 +38,8 @@ const int PROJECTION_DEPTH = 2;
 
 struct stack {
     matrix Levels[MODELVIEW_DEPTH];
+    // Which change last set each level's first three columns: only a move leaves them.
+    std::uint64_t Made[MODELVIEW_DEPTH];
     int Top;
     int Depth;
 };
@@ -57,8 +59,9 @@ struct picture {
 };
 
 struct state {
-    stack Modelview = {{IDENTITY}, 0, MODELVIEW_DEPTH};
-    stack Projection = {{IDENTITY}, 0, PROJECTION_DEPTH};
+    stack Modelview = {{IDENTITY}, {}, 0, MODELVIEW_DEPTH};
+    stack Projection = {{IDENTITY}, {}, 0, PROJECTION_DEPTH};
+    std::uint64_t Changes = 0; // the matrices' changes but moves, counted
     stack* Current = &Modelview;
     std::uint32_t Colour = 0xffffffff;
     std::uint32_t Clear = 0;
@@ -68,6 +71,7 @@ struct state {
     // there, and the corners given since the last whole quad, `Given` of them. Each quad
     // is drawn as its last corner comes.
     matrix Transform = IDENTITY;
+    std::uint64_t TransformMade[2] = {}; // the projection's and modelview's Made it is of
     vertex Quad[4] = {};
     int Given = 0;
     picture Picture;
@@ -87,8 +91,23 @@ matrix& top() {
     return s.Levels[s.Top];
 }
 
+// The top matrix, about to be changed other than by a move.
+matrix& changedTop() {
+    stack& s = *gl().Current;
+    s.Made[s.Top] = ++gl().Changes;
+    return s.Levels[s.Top];
+}
+
 bool affine(const matrix& m) {
     return m.M[3] == 0 && m.M[7] == 0 && m.M[11] == 0 && m.M[15] == 1;
+}
+
+// The last column of multiply's product of two matrices whose bottom rows are 0, 0, 0, 1.
+void moveColumn(const matrix& a, const matrix& b, matrix& p) {
+    for (int row = 0; row < 3; row++) {
+        p.M[12 + row] =
+            a.M[row] * b.M[12] + a.M[4 + row] * b.M[13] + a.M[8 + row] * b.M[14] + a.M[12 + row];
+    }
 }
 
 // a x b, each element summed in the order desktop OpenGL sums it, in single precision.
@@ -99,12 +118,12 @@ matrix multiply(const matrix& a, const matrix& b) {
     matrix p;
     if (affine(a) && affine(b)) {
         for (int row = 0; row < 3; row++) {
-            for (int col = 0; col < 4; col++) {
+            for (int col = 0; col < 3; col++) {
                 p.M[col * 4 + row] = a.M[row] * b.M[col * 4] + a.M[4 + row] * b.M[col * 4 + 1] +
                                      a.M[8 + row] * b.M[col * 4 + 2];
             }
-            p.M[12 + row] += a.M[12 + row];
         }
+        moveColumn(a, b, p);
         p.M[3] = p.M[7] = p.M[11] = 0;
         p.M[15] = 1;
         return p;
@@ -119,7 +138,7 @@ matrix multiply(const matrix& a, const matrix& b) {
 }
 
 void multiplyTop(const matrix& m) {
-    top() = multiply(top(), m);
+    changedTop() = multiply(top(), m);
 }
 
 // The picture as large as the viewport the context started with; the renderer never sets
@@ -597,13 +616,14 @@ void glMatrixMode(GLenum mode) {
 }
 
 void glLoadIdentity() {
-    top() = IDENTITY;
+    changedTop() = IDENTITY;
 }
 
 void glPushMatrix() {
     stack& s = *gl().Current;
     if (s.Top + 1 < s.Depth) {
         s.Levels[s.Top + 1] = s.Levels[s.Top];
+        s.Made[s.Top + 1] = s.Made[s.Top];
         s.Top++;
     }
 }
@@ -689,8 +709,20 @@ void glBegin(GLenum mode) {
     s.Given = 0;
     if (s.Inside) {
         canvas(); // drawQuad's picture, made once
-        s.Transform =
-            multiply(s.Projection.Levels[s.Projection.Top], s.Modelview.Levels[s.Modelview.Top]);
+        // Of most quads the renderer draws, only the move differs from the last quad's:
+        // the rest of the product is as it was.
+        const matrix& projection = s.Projection.Levels[s.Projection.Top];
+        const matrix& modelview = s.Modelview.Levels[s.Modelview.Top];
+        const std::uint64_t made[] = {s.Projection.Made[s.Projection.Top],
+                                      s.Modelview.Made[s.Modelview.Top]};
+        if (made[0] == s.TransformMade[0] && made[1] == s.TransformMade[1] && affine(projection) &&
+            affine(modelview) && affine(s.Transform)) {
+            moveColumn(projection, modelview, s.Transform);
+        } else {
+            s.Transform = multiply(projection, modelview);
+            s.TransformMade[0] = made[0];
+            s.TransformMade[1] = made[1];
+        }
     }
 }
 
