@@ -360,7 +360,7 @@ on('frame', function (frame, placed) {
   var now = earlier;
   if (now === null || now === start || (path !== null && everyKth === 1) ||
       (measured !== null && (now === measured.now || now === measured.previous))) {
-    now = new Float64Array(placed.length);
+    now = new Float32Array(placed.length);
   }
   now.set(placed);
   earlier = before;
