@@ -312,7 +312,7 @@ bool boxOf(const corner* const* corners, int count, box& b) {
 
 // A triangle's edges as the rasteriser takes them, whichever way round it went; false
 // where it has no area or a corner is too far out to snap.
-bool edgesOf(const corner& a, const corner& b, const corner& c, edge (&edges)[3]) {
+bool edgesOf(const corner& a, const corner& b, const corner& c, edge* edges) {
     if (!(a.Near && b.Near && c.Near)) {
         return false;
     }
@@ -327,6 +327,32 @@ bool edgesOf(const corner& a, const corner& b, const corner& c, edge (&edges)[3]
     }
     for (int e = 0; e < 3; e++) {
         edges[e] = edgeOf(at[e], at[(e + 1) % 3]);
+    }
+    return true;
+}
+
+// A quad's four sides, each the way its half's edge goes, where they hold the pixel
+// centres its two halves (corners 0, 1, 3 and 1, 2, 3) hold: four sums a pixel, not six.
+// So they do where the quad is strictly convex, every turn from side to side the same way:
+// the rule for a centre on an edge is that of a point moved right by a hair, then up by
+// less, off every edge, and such a point is in one of the halves exactly when it is
+// inside all four sides. False elsewhere.
+bool sidesOf(const corner (&c)[4], edge* edges) {
+    std::int64_t turns[4];
+    for (int i = 0; i < 4; i++) {
+        const std::int32_t *a = c[i].At, *b = c[(i + 1) % 4].At, *d = c[(i + 2) % 4].At;
+        turns[i] = (std::int64_t{b[0]} - a[0]) * (std::int64_t{d[1]} - b[1]) -
+                   (std::int64_t{b[1]} - a[1]) * (std::int64_t{d[0]} - b[0]);
+    }
+    // As edgesOf turns a triangle of positive area: not at all.
+    bool forwards = turns[0] > 0 && turns[1] > 0 && turns[2] > 0 && turns[3] > 0;
+    bool backwards = turns[0] < 0 && turns[1] < 0 && turns[2] < 0 && turns[3] < 0;
+    if (!(forwards || backwards)) {
+        return false;
+    }
+    for (int i = 0; i < 4; i++) {
+        const corner &from = c[i], &to = c[(i + 1) % 4];
+        edges[i] = forwards ? edgeOf(from.At, to.At) : edgeOf(to.At, from.At);
     }
     return true;
 }
@@ -350,11 +376,12 @@ typedef std::int32_t four __attribute__((vector_size(16)));
 // took most of a pass of a hundred thousand creatures one at a time. The lanes past the
 // row's last pixel leave theirs as they were (the picture has room for them past its last).
 void fillFour(std::uint32_t* first, std::ptrdiff_t width, std::int64_t x0, std::int64_t x1,
-              std::int64_t rows, const std::int64_t (&sums)[6], const std::int64_t (&stepX)[6],
-              const std::int64_t (&stepY)[6], std::uint32_t colour) {
+              std::int64_t rows, int count, const std::int64_t (&sums)[6],
+              const std::int64_t (&stepX)[6], const std::int64_t (&stepY)[6],
+              std::uint32_t colour) {
     const four across = {0, 1, 2, 3};
-    four start[6], step[6];
-    for (int e = 0; e < 6; e++) {
+    four start[6] = {}, step[6] = {};
+    for (int e = 0; e < count; e++) {
         start[e] =
             static_cast<std::int32_t>(sums[e]) + across * static_cast<std::int32_t>(stepX[e]);
         step[e] = four{} + static_cast<std::int32_t>(stepX[e] * 4);
@@ -375,31 +402,44 @@ void fillFour(std::uint32_t* first, std::ptrdiff_t width, std::int64_t x0, std::
         four s0 = start[0], s1 = start[1], s2 = start[2], s3 = start[3], s4 = start[4],
              s5 = start[5];
         std::int64_t x = x0;
-        for (; x < lastFour; x += 4) {
-            put(row + x, ((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0);
-            s0 += step[0];
-            s1 += step[1];
-            s2 += step[2];
-            s3 += step[3];
-            s4 += step[4];
-            s5 += step[5];
+        if (count == 4) {
+            for (; x < lastFour; x += 4) {
+                put(row + x, (s0 | s1 | s2 | s3) >= 0);
+                s0 += step[0];
+                s1 += step[1];
+                s2 += step[2];
+                s3 += step[3];
+            }
+            put(row + x, ((s0 | s1 | s2 | s3) >= 0) & inRow);
+        } else {
+            for (; x < lastFour; x += 4) {
+                put(row + x, ((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0);
+                s0 += step[0];
+                s1 += step[1];
+                s2 += step[2];
+                s3 += step[3];
+                s4 += step[4];
+                s5 += step[5];
+            }
+            put(row + x, (((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0) & inRow);
         }
-        put(row + x, (((s0 | s1 | s2) & (s3 | s4 | s5)) >= 0) & inRow);
-        for (int e = 0; e < 6; e++) {
+        for (int e = 0; e < count; e++) {
             start[e] += static_cast<std::int32_t>(stepY[e]);
         }
     }
 }
 
-// Fills the pixels of the box whose centres either triangle holds (given by their
-// edges), in one pass over it: a quad's two halves share most of their boxes.
-void fill(const edge (&one)[3], const edge (&other)[3], const box& b, std::uint32_t colour) {
+// Fills the pixels of the box whose centres a shape holds, in one pass over it: the
+// shape is `count` edges, the first three one triangle's and the last three another's, or
+// four, one convex shape's. A quad's two halves share most of their boxes.
+void fill(const edge* edges, int count, const box& b, std::uint32_t colour) {
     picture& p = gl().Picture;
     std::int64_t x0 = b.Left, x1 = b.Right, y0 = b.Top, y1 = b.Bottom;
-    // Each edge's sum at the box's first pixel, and its steps.
-    std::int64_t sums[6], stepX[6], stepY[6];
-    for (int e = 0; e < 6; e++) {
-        const edge& d = (e < 3 ? one : other)[e % 3];
+    // Each edge's sum at the box's first pixel, and its steps; none past `count`, whose
+    // sums never change.
+    std::int64_t sums[6] = {}, stepX[6] = {}, stepY[6] = {};
+    for (int e = 0; e < count; e++) {
+        const edge& d = edges[e];
         sums[e] = d.AtOrigin + d.StepX * x0 + d.StepY * y0;
         stepX[e] = d.StepX;
         stepY[e] = d.StepY;
@@ -408,7 +448,7 @@ void fill(const edge (&one)[3], const edge (&other)[3], const box& b, std::uint3
     std::uint32_t* first = &p.Pixels[static_cast<std::size_t>(p.Height - 1 - y0) * p.Width];
     const std::ptrdiff_t width = p.Width;
     if (b.Small && x1 - x0 < SMALL / SUBPIXELS && y1 - y0 < SMALL / SUBPIXELS) {
-        fillFour(first, width, x0, x1, y1 - y0 + 1, sums, stepX, stepY, colour);
+        fillFour(first, width, x0, x1, y1 - y0 + 1, count, sums, stepX, stepY, colour);
         return;
     }
     for (std::int64_t y = y0; y <= y1; y++) {
@@ -416,7 +456,9 @@ void fill(const edge (&one)[3], const edge (&other)[3], const box& b, std::uint3
         std::int64_t s[6];
         std::copy(sums, sums + 6, s);
         for (std::int64_t x = x0; x <= x1; x++) {
-            row[x] = ((s[0] | s[1] | s[2]) & (s[3] | s[4] | s[5])) >= 0 ? colour : row[x];
+            bool inside = count == 4 ? (s[0] | s[1] | s[2] | s[3]) >= 0
+                                     : ((s[0] | s[1] | s[2]) & (s[3] | s[4] | s[5])) >= 0;
+            row[x] = inside ? colour : row[x];
             for (int e = 0; e < 6; e++) {
                 s[e] += stepX[e];
             }
@@ -435,7 +477,10 @@ void fill(const triangle& one, const triangle& other, std::uint32_t colour) {
     b.Top = std::min(b.Top, other.Box.Top);
     b.Bottom = std::max(b.Bottom, other.Box.Bottom);
     b.Small = one.Box.Small && other.Box.Small;
-    fill(one.Edges, other.Edges, b, colour);
+    edge edges[6];
+    std::copy(one.Edges, one.Edges + 3, edges);
+    std::copy(other.Edges, other.Edges + 3, edges + 3);
+    fill(edges, 6, b, colour);
 }
 
 // A triangle cut down to the polygon inside clip space, side by side, as Mesa's clipper
@@ -503,13 +548,24 @@ void drawQuad(const vertex (&v)[4]) {
     // in the box of its four corners.
     if ((c[0].Outside | c[1].Outside | c[2].Outside | c[3].Outside) == 0 && c[0].Near &&
         c[1].Near && c[2].Near && c[3].Near) {
-        edge one[3], other[3];
-        bool first = edgesOf(c[0], c[1], c[3], one);
-        bool second = edgesOf(c[1], c[2], c[3], other);
         const corner* corners[] = {&c[0], &c[1], &c[2], &c[3]};
         box b;
-        if ((first || second) && boxOf(corners, 4, b)) {
-            fill(first ? one : other, second ? other : one, b, colour);
+        edge edges[6];
+        if (!boxOf(corners, 4, b)) {
+            return;
+        }
+        if (sidesOf(c, edges)) {
+            fill(edges, 4, b, colour);
+            return;
+        }
+        bool first = edgesOf(c[0], c[1], c[3], edges);
+        bool second = edgesOf(c[1], c[2], c[3], edges + 3);
+        // A half with no area fills nothing: the other stands for both.
+        if (first != second) {
+            std::copy(edges + (first ? 0 : 3), edges + (first ? 3 : 6), edges + (first ? 3 : 0));
+        }
+        if (first || second) {
+            fill(edges, 6, b, colour);
         }
         return;
     }
