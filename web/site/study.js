@@ -19,8 +19,8 @@ var latest = -1;         // which frame that is
 var last = null;         // the measures last made, of a frame
 
 // A frame's measures, made a few creatures at a time: a hundred thousand creatures took
-// longer than a frame to measure, and the frame that made them came a frame late. Each
-// sum is Python's sum() of floats, in the creatures' order, then the division: the same
+// longer than a frame to measure, and held back the frame that measured them. Each sum is
+// Python's sum() of floats, in the creatures' order, then the division: the same
 // roundings give the same digits.
 function measuring(frame, now, previous) {
   var edges = view();
