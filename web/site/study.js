@@ -94,9 +94,9 @@ function showMeasures() {
   if (latest < 0 || latest === shownFrame || !measuresDue()) {
     return;
   }
-  // While the run moves, the numbers of a crowd are those of the frame the plot last
-  // kept, at most `stride` frames back: measured again for the numbers alone, they took
-  // a frame's time five times a second.
+  // While the run moves, the numbers of a crowd are those of the last frame the plot has
+  // measured, under two strides back: measured again for the numbers alone, they took a
+  // frame's time five times a second.
   var shown = latest !== frameBefore && crowd && last !== null ? last : measures();
   shownFrame = shown.frame;
   // The positions are single-precision numbers, good to seven significant digits, and so
