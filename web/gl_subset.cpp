@@ -310,6 +310,13 @@ bool boxOf(const corner* const* corners, int count, box& b) {
     return b.Left <= b.Right && b.Top <= b.Bottom;
 }
 
+// Twice the area of the triangle a, b, c, positive where it turns as the rasteriser takes
+// it unturned.
+std::int64_t turn(const std::int32_t* a, const std::int32_t* b, const std::int32_t* c) {
+    return (std::int64_t{b[0]} - a[0]) * (std::int64_t{c[1]} - a[1]) -
+           (std::int64_t{b[1]} - a[1]) * (std::int64_t{c[0]} - a[0]);
+}
+
 // A triangle's edges as the rasteriser takes them, whichever way round it went; false
 // where it has no area or a corner is too far out to snap.
 bool edgesOf(const corner& a, const corner& b, const corner& c, edge* edges) {
@@ -317,8 +324,7 @@ bool edgesOf(const corner& a, const corner& b, const corner& c, edge* edges) {
         return false;
     }
     const std::int32_t* at[] = {a.At, b.At, c.At};
-    std::int64_t area = (std::int64_t{at[1][0]} - at[0][0]) * (std::int64_t{at[2][1]} - at[0][1]) -
-                        (std::int64_t{at[1][1]} - at[0][1]) * (std::int64_t{at[2][0]} - at[0][0]);
+    std::int64_t area = turn(at[0], at[1], at[2]);
     if (area == 0) {
         return false;
     }
@@ -340,11 +346,9 @@ bool edgesOf(const corner& a, const corner& b, const corner& c, edge* edges) {
 bool sidesOf(const corner (&c)[4], edge* edges) {
     std::int64_t turns[4];
     for (int i = 0; i < 4; i++) {
-        const std::int32_t *a = c[i].At, *b = c[(i + 1) % 4].At, *d = c[(i + 2) % 4].At;
-        turns[i] = (std::int64_t{b[0]} - a[0]) * (std::int64_t{d[1]} - b[1]) -
-                   (std::int64_t{b[1]} - a[1]) * (std::int64_t{d[0]} - b[0]);
+        turns[i] = turn(c[i].At, c[(i + 1) % 4].At, c[(i + 2) % 4].At);
     }
-    // As edgesOf turns a triangle of positive area: not at all.
+    // As edgesOf takes a triangle that turns the positive way: unturned.
     bool forwards = turns[0] > 0 && turns[1] > 0 && turns[2] > 0 && turns[3] > 0;
     bool backwards = turns[0] < 0 && turns[1] < 0 && turns[2] < 0 && turns[3] < 0;
     if (!(forwards || backwards)) {
