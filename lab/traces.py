@@ -4,7 +4,9 @@ it, and the frames it showed as the preloaded frame counter (bench/swapcount.c) 
 and times them.
 
 A traced run gives the creatures of every frame exactly as the program handed them to
-OpenGL, the projection it drew with, and how fast it drew.
+OpenGL, the projection it drew with, and how fast it drew. A recorded run gives the same
+creatures and projection without drawing them (bench/placed.c): what a tool that only
+measures places takes, where the run's length is in frames.
 """
 
 import glob
@@ -12,6 +14,7 @@ import os
 import pickle
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
@@ -217,13 +220,14 @@ def read_trace(trace):
     return frames, ends, ortho
 
 
-# -- a traced run -----------------------------------------------------------------------
+# -- a traced run, and a recorded one ---------------------------------------------------
 
 Run = namedtuple("Run", "frames ends projection window rate seconds output trace step")
-Run.__doc__ = """One traced run: the program's frames in drawing order (see read_trace),
-the trace's calls that end them, the projection it drew with, its window's size, its
-frame rate (None for a single frame without a step) and the seconds from its first frame
-to its last (by its fixed frame step, where it had one), what it wrote, the trace file, and the step (ms, or None)."""
+Run.__doc__ = """One run: the program's frames in drawing order (see read_trace), the trace's
+calls that end them, the projection it drew with, its window's size, its frame rate (None
+for a single frame without a step) and the seconds from its first frame to its last (by
+its fixed frame step, where it had one), what it wrote, the trace file, and the step (ms,
+or None). A recorded run, which drew nothing, has no trace and no calls that end frames."""
 
 
 def _tracer():
@@ -233,41 +237,43 @@ def _tracer():
     return found[0]
 
 
-def traced_run(program, seconds, display, folder, tools, env=None, say=lambda what: None,
-               frames=None, step=None):
-    """Runs `program` in the X server `display`, traced by apitrace with the frame counter
-    of the folder `tools` (the build's bench/) preloaded, and reads what it drew; its trace
-    and counts are kept in `folder`. The run lasts `seconds` after its window shows, and
-    then its window is closed as a user would; or, given `frames`, it draws exactly that
-    many and is closed from beneath (bench/frameclock.c), however long they take. Given
-    `step`, its frame clock moves on by exactly `step` ms a frame, and the run's rate and
-    seconds are those of that clock."""
-    swapcount = os.path.join(tools, "libswapcount.so")
-    frameclock = os.path.join(tools, "libframeclock.so")
-    needed = [swapcount] + ([frameclock] if frames or step else [])
+def _watched(program, seconds, display, tools, env, say, frames, step, how, beneath=(),
+             opened=None):
+    """Runs `program` in the X server `display` with `beneath` (libraries of the folder
+    `tools`, the build's bench/) preloaded after the frame counter, and the frame clock
+    where it has a length in frames or a step; (the counter's record, its window's size,
+    what it wrote). `how` says in words how it is watched. A run with something beneath it
+    is not looked at: its window's size is None, for what is beneath to tell, and
+    opened() whether its window opened."""
+    needed = [os.path.join(tools, "libswapcount.so")] + (
+        [os.path.join(tools, "libframeclock.so")] if frames or step else []) + [
+        os.path.join(tools, library) for library in beneath]
     for library in needed:
         if not os.path.exists(library):
             raise Failure("no %s: build the benchmarks' tools (scripts/build.sh builds them)"
                           % library)
-    trace = os.path.join(folder, "run.trace")
-    counts = os.path.join(folder, "swaps")
-    env = dict(env or {}, TRACE_FILE=trace, SWAPCOUNT_FILE=counts)
     if frames:
         env["FRAMECLOCK_FRAMES"] = str(frames)
     if step:
         env["FRAMECLOCK_STEP_MS"] = str(step)
-    env = preload(env, _tracer(), *map(os.path.abspath, needed))
+    # In this order: each swap is counted, then moves the frame clock, then reaches what
+    # stands last, the driver's swap or the recorder's, which passes it on to nothing.
+    env = preload(env, *map(os.path.abspath, needed))
     name = os.path.basename(program)
-    say("running %s in a private X server (%s), traced by apitrace%s" % (
-        name, display, "" if not step else ", its clock %d ms a frame" % step))
+    say("running %s in a private X server (%s), %s%s" % (
+        name, display, how, "" if not step else ", its clock %d ms a frame" % step))
     with Program(program, display=display, env=env) as p:
-        try:
-            p.wait_window()
-        except AssertionError as e:
-            raise Failure("%s did not open its window: %s" % (name, e))
-        window = p.window_size()
+        window = None
+        # Undrawn frames may all be over before its window could be seen: what is beneath
+        # a run tells whether its window opened.
+        if not beneath:
+            try:
+                p.wait_window()
+            except AssertionError as e:
+                raise Failure("%s did not open its window: %s" % (name, e))
+            window = p.window_size()
         if frames:
-            say("its window is open; running it for %d frames" % frames)
+            say("running it for %d frames" % frames)
             # As long as they take: a loaded machine draws them slowly, a hung program is
             # the caller's to interrupt.
             timeout = None
@@ -281,24 +287,25 @@ def traced_run(program, seconds, display, folder, tools, env=None, say=lambda wh
         except AssertionError as e:
             raise Failure("%s did not end when its window was closed: %s" % (name, e))
         if status != 0:
-            raise Failure("%s ended with status %s\n%s" % (name, status, p.describe()))
+            raise Failure("%s %s with status %s\n%s" % (
+                name, "did not open its window: it ended" if opened and not opened() else
+                "ended", status, p.describe()))
         pid = p.proc.pid
     say("it drew its %d frames and ended normally" % frames if frames else
         "closed its window; it ended normally")
     try:
-        with open(counts) as f:
+        with open(env["SWAPCOUNT_FILE"]) as f:
             record = record_for(f.read(), pid)
     except (OSError, ValueError) as e:
         raise Failure("no frame counts for %s: %s" % (name, e))
-    say("reading the trace")
-    drawn, ends, ortho = read_trace(trace)
-    if len(drawn) != record.swaps:
-        raise Failure("the trace holds %d of the program's frames, but it showed %d"
-                      % (len(drawn), record.swaps))
     if frames and record.swaps != frames:
         raise Failure("the program showed %d frames, not %d" % (record.swaps, frames))
     if record.swaps < 1 or (record.swaps < 2 and not frames):
         raise Failure("the program showed %d frames: too few to tell its speed" % record.swaps)
+    return record, window, out
+
+
+def _run(drawn, ends, ortho, record, window, out, trace, step, say):
     if step:
         rate, span = 1000 / step, (record.swaps - 1) * step / 1000
         say("it drew %d frames, %d ms apart by its own clock: %.3f s"
@@ -306,8 +313,8 @@ def traced_run(program, seconds, display, folder, tools, env=None, say=lambda wh
     elif record.swaps < 2:
         rate, span = None, 0.0  # one frame asked for: it has no speed
     else:
-        # The trace keeps no times of its own; the frame counter noted when the first and
-        # the last frame were shown.
+        # Neither the trace nor the recorder keeps times of its own; the frame counter
+        # noted when the first and the last frame were shown.
         span = (record.last_ns - record.first_ns) / 1e9
         rate = (record.swaps - 1) / span
         say("it drew %d frames in %.3f s from the first to the last: %.3f a second"
@@ -315,3 +322,83 @@ def traced_run(program, seconds, display, folder, tools, env=None, say=lambda wh
     left, right, bottom, top = ortho[:4]
     return Run(drawn, ends, Projection(left, right, bottom, top, *window), window, rate, span,
                out, trace, step)
+
+
+def traced_run(program, seconds, display, folder, tools, env=None, say=lambda what: None,
+               frames=None, step=None):
+    """Runs `program` in the X server `display`, traced by apitrace with the frame counter
+    of the folder `tools` (the build's bench/) preloaded, and reads what it drew; its trace
+    and counts are kept in `folder`. The run lasts `seconds` after its window shows, and
+    then its window is closed as a user would; or, given `frames`, it draws exactly that
+    many and is closed from beneath (bench/frameclock.c), however long they take. Given
+    `step`, its frame clock moves on by exactly `step` ms a frame, and the run's rate and
+    seconds are those of that clock."""
+    trace = os.path.join(folder, "run.trace")
+    env = preload(dict(env or {}, TRACE_FILE=trace,
+                       SWAPCOUNT_FILE=os.path.join(folder, "swaps")), _tracer())
+    record, window, out = _watched(program, seconds, display, tools, env, say, frames, step,
+                                   "traced by apitrace")
+    say("reading the trace")
+    drawn, ends, ortho = read_trace(trace)
+    if len(drawn) != record.swaps:
+        raise Failure("the trace holds %d of the program's frames, but it showed %d"
+                      % (len(drawn), record.swaps))
+    return _run(drawn, ends, ortho, record, window, out, trace, step, say)
+
+
+WINDOW = struct.Struct("=2I")
+PROJECTION = struct.Struct("=6d")
+COUNT = struct.Struct("=I")
+SHAPE = struct.Struct("=fffI")
+
+
+def read_placed(path):
+    """The window's size, and the frames and glOrtho's arguments as read_trace reads them
+    from a trace, in the recorder's file (bench/placed.c): the floats the program handed
+    over, exactly."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < WINDOW.size + PROJECTION.size:
+        raise Failure("the program set no projection")
+    window = WINDOW.unpack_from(data)
+    ortho = list(PROJECTION.unpack_from(data, WINDOW.size))
+    at, frames = WINDOW.size + PROJECTION.size, []
+    while at < len(data):
+        count, = COUNT.unpack_from(data, at)
+        at += COUNT.size
+        end = at + count * SHAPE.size
+        if end > len(data):
+            raise Failure("the recorder's file ends inside frame %d" % len(frames))
+        frames.append([[x, y, angle if turned else None]
+                       for x, y, angle, turned in SHAPE.iter_unpack(data[at:end])])
+        at = end
+    return window, frames, ortho
+
+
+def recordable(frames, step, timed):
+    """Whether a run that only needs places may be recorded without drawing. Not a run of
+    seconds: undrawn, it would hold hundreds of thousands of frames, and say nothing of
+    what a window shows. Nor a timed program's run without a fixed step: undrawn frames
+    take no whole millisecond of its clock, so its creatures would hardly move."""
+    return bool(frames) and (bool(step) or not timed)
+
+
+def recorded_run(program, display, folder, tools, frames, env=None, say=lambda what: None,
+                 step=None):
+    """What traced_run reads from a run of exactly `frames` frames, the same places and
+    projection, read without drawing them: the recorder of the folder `tools`
+    (bench/placed.c) stands in front of every OpenGL call, so Mesa draws nothing and the
+    run costs what the program computes. Its recording and counts are kept in `folder`."""
+    placed = os.path.join(folder, "placed")
+    env = dict(env or {}, PLACED_FILE=placed, SWAPCOUNT_FILE=os.path.join(folder, "swaps"))
+    record, _, out = _watched(program, None, display, tools, env, say, frames, step,
+                              "its places recorded without drawing them", ["libplaced.so"],
+                              lambda: os.path.exists(placed))
+    try:
+        window, drawn, ortho = read_placed(placed)
+    except OSError as e:
+        raise Failure("no recording of %s's places: %s" % (os.path.basename(program), e))
+    if len(drawn) != record.swaps:
+        raise Failure("the recording holds %d of the program's frames, but it showed %d"
+                      % (len(drawn), record.swaps))
+    return _run(drawn, None, ortho, record, window, out, None, step, say)

@@ -3,20 +3,23 @@
 scripts/experiment.sh.
 
     /usr/bin/python3 scripts/experiment.py --build DIR [--seed SECOND] [--step MS]
-        [--vary SETTING=V1,V2,...] [--check] (--frames N PROGRAM RUNS | PROGRAM RUNS SECONDS)
-        STEM
+        [--every K] [--vary SETTING=V1,V2,...] [--check]
+        (--frames N PROGRAM RUNS | PROGRAM RUNS SECONDS) STEM
 
 Runs PROGRAM (a name in the build folder DIR, or a path) RUNS times for SECONDS each, or
-for exactly N frames each, each in a private virtual X server and traced as
-scripts/trails.sh traces it, as many side by side as there are cores. Run i (from 1) sees
+for exactly N frames each, each in a private virtual X server, as many side by side as
+there are cores. A run of frames has its places recorded without drawing them
+(lab.traces.recorded_run), unless it is a timed program's without a step; a run of
+seconds is drawn and traced as scripts/trails.sh traces it. Run i (from 1) sees
 the wall clock stopped at the second SECOND + i - 1 (by default SECOND is the second the
 experiment starts), so srand(time(0)) seeds it with that second; its frame clock runs on,
 by exactly MS milliseconds a frame with --step. It writes
 
   STEM.csv  run,seed,step_ms,frame,inside,outside,mean_distance,mean_from_start,mean_step:
-            one row for each run and each frame it drew, the measures of the creatures'
-            positions as the program handed them to OpenGL (step_ms: the fixed frame
-            step it ran with, empty where its clock was the machine's)
+            one row for each run and each frame it drew (with --every K, each K-th frame
+            from frame 0), the measures of the creatures' positions as the program handed
+            them to OpenGL (step_ms: the fixed frame step it ran with, empty where its
+            clock was the machine's; mean_step: from the frame just before)
   STEM.png  each measure against the frame (the timed programs: the seconds of their
             own frame clock), each run a thin line, the median of the runs a bold one
 
@@ -25,9 +28,9 @@ changed (scripts/variants.py), in DIR/sweep/PROGRAM-SETTING-VALUE/, then runs ev
 variant RUNS times, run i of each at the same second. STEM.csv then has the setting as its
 first column; STEM.png shows each value's median and interquartile range in a colour of
 its own; STEM-summary.csv (SETTING,measure,frame or seconds,runs,lower_quartile,median,
-upper_quartile) holds them at the last frame (timed programs: the last moment of their
-frame clock) that every run of every value reached, so that all values are compared at
-the same point. --check only checks the arguments, before anything is built.
+upper_quartile) holds them at the last measured frame (timed programs: the last moment of
+their frame clock) that every run of every value reached, so that all values are compared
+at the same point. --check only checks the arguments, before anything is built.
 
 What this script is doing goes to standard error. It leaves nothing running, and no
 half-written file when it fails.
@@ -53,7 +56,8 @@ import variants  # noqa: E402
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
 from lab.traces import (Failure, add_run_options, check_seeds, command,  # noqa: E402
-                        require, run_options, traced_run, x_server)
+                        recordable, recorded_run, require, run_options, traced_run, whole,
+                        x_server)
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
 HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance",
@@ -70,24 +74,38 @@ def say(what):
 
 # -- the measures -----------------------------------------------------------------------
 
-def measures(frames, centre, population):
-    """[inside, outside, mean_distance, mean_from_start, mean_step or None] for each
-    frame, `frames` as lab.traces.read_trace gives them."""
-    cx, cy = centre
-    rows, before = [], None
+def measures(frames, centre, population, every=1):
+    """[inside, outside, mean_distance, mean_from_start, mean_step or None] for frames 0,
+    `every`, 2 `every`, ..., `frames` as lab.traces.read_trace gives them. Each frame's
+    step is from the frame just before it, measured or not."""
     for k, creatures in enumerate(frames):
         if len(creatures) != population:
             raise Failure("frame %d shows %d creatures, not %d" % (k, len(creatures), population))
+    cx, cy = centre
+    start = columns(frames[0])
+    rows, before = [], None
+    for k in range(0, len(frames), every):
+        xs, ys = now = columns(frames[k])
+        if k and every > 1:
+            before = columns(frames[k - 1])
         # Written as the movement rules test it: a coordinate that is not a number is out.
-        inside = sum(1 for x, y, _ in creatures if 0 < x < WIDTH and 0 < y < HEIGHT)
+        inside = sum(1 for x, y in zip(xs, ys) if 0 < x < WIDTH and 0 < y < HEIGHT)
         rows.append([inside, population - inside,
-                     mean(math.hypot(x - cx, y - cy) for x, y, _ in creatures),
-                     mean(math.hypot(c[0] - s[0], c[1] - s[1])
-                          for c, s in zip(creatures, frames[0])),
-                     None if before is None else
-                     mean(math.hypot(c[0] - b[0], c[1] - b[1]) for c, b in zip(creatures, before))])
-        before = creatures
+                     mean(map(math.hypot, [x - cx for x in xs], [y - cy for y in ys])),
+                     apart(now, start), None if before is None else apart(now, before)])
+        before = now
     return rows
+
+
+def columns(creatures):
+    return [c[0] for c in creatures], [c[1] for c in creatures]
+
+
+def apart(now, then):
+    """The creatures' mean distance from where they were `then`, both as columns() gives
+    them."""
+    return mean(map(math.hypot, [x - x0 for x, x0 in zip(now[0], then[0])],
+                    [y - y0 for y, y0 in zip(now[1], then[1])]))
 
 
 def mean(values):
@@ -95,12 +113,19 @@ def mean(values):
     return sum(values) / len(values)
 
 
-def frame_clock(rows, speed):
-    """The seconds of a timed program's own clock at each frame, from its first: each
-    step is `speed` times the whole milliseconds SDL counted for that frame."""
+def steps(frames):
+    """Each frame's mean step from the one before, from frame 1."""
+    every = [columns(c) for c in frames]
+    return [apart(now, before) for before, now in zip(every, every[1:])]
+
+
+def frame_clock(steps, speed):
+    """The seconds of a timed program's own clock at each frame, from its first, given
+    each frame's mean step from frame 1: each step is `speed` times the whole
+    milliseconds SDL counted for that frame."""
     ms, clock = 0, [0.0]
-    for row in rows[1:]:
-        ms += round(row[4] / speed)
+    for step in steps:
+        ms += round(step / speed)
         clock.append(ms / 1000)
     return clock
 
@@ -132,7 +157,25 @@ class Length(namedtuple("Length", "seconds frames step")):
 Job = namedtuple("Job", "group run seed program description label")
 Job.__doc__ = """A run to make: of the value numbered `group` of a sweep (0 for a plain
 experiment), the program to run, its description and how the run is named."""
-Result = namedtuple("Result", "group run seed rows seconds")
+Result = namedtuple("Result", "group run seed rows seconds drawn frames clock")
+Result.__doc__ = """A run's measures, `rows`, of the frames numbered in `frames`, and for a
+timed program the seconds of its frame clock at each of them (`clock`; else None), of the
+`drawn` frames it drew in `seconds`."""
+
+
+def measured(job, run, every=1):
+    """The Result of `job`'s `run` (lab.traces.Run), measured every `every` frames."""
+    rows = measures(run.frames, job.description.centre, job.description.population, every)
+    frames = list(range(0, len(run.frames), every))
+    clock, speed = None, job.description.speed
+    if speed:
+        # A timed program's step in a frame is its speed times the frame time, so the
+        # steps give back the frame clock the program itself read.
+        clock = frame_clock([row[4] for row in rows[1:]] if every == 1 else steps(run.frames),
+                            speed)
+        clock = [clock[k] for k in frames]
+    return Result(job.group, job.run, job.seed, rows, run.seconds, len(run.frames), frames,
+                  clock)
 
 
 def runs_take(runs, workers, each):
@@ -143,8 +186,8 @@ class Experiment:
     """The runs, side by side in a pool of threads, each in an X server of its own that
     is stopped at once when the experiment is given up."""
 
-    def __init__(self, length, tools, workers):
-        self.length, self.tools = length, tools
+    def __init__(self, length, tools, workers, every=1):
+        self.length, self.tools, self.every = length, tools, every
         self.workers = workers
         self.lock = threading.Lock()
         self.servers = set()
@@ -163,20 +206,26 @@ class Experiment:
                     self.servers.add(server)
                     if self.given_up:
                         server.stop()
+                env = pinned_clock(job.seed)
                 try:
-                    traced = traced_run(job.program, self.length.seconds, server.display,
-                                        folder, self.tools, env=pinned_clock(job.seed),
-                                        frames=self.length.frames, step=self.length.step)
+                    if recordable(self.length.frames, self.length.step,
+                                  job.description.timed):
+                        run = recorded_run(job.program, server.display, folder, self.tools,
+                                           self.length.frames, env=env, step=self.length.step)
+                    else:
+                        run = traced_run(job.program, self.length.seconds, server.display,
+                                         folder, self.tools, env=env,
+                                         frames=self.length.frames, step=self.length.step)
                 except Failure as e:
                     raise Failure("run %d%s (seed %d): %s" % (job.run, job.label, job.seed, e))
                 finally:
                     with self.lock:
                         self.servers.discard(server)
             # Its frames are many; only their measures are kept.
-            rows = measures(traced.frames, job.description.centre, job.description.population)
+            result = measured(job, run, self.every)
         with self.lock:
             self.took.append(time.monotonic() - self.started.pop(job))
-        return Result(job.group, job.run, job.seed, rows, traced.seconds)
+        return result
 
     def give_up(self):
         with self.lock:
@@ -214,7 +263,7 @@ class Experiment:
                         results.append(result)
                         say("run %d%s (seed %d) done: %d frames in %.1f s"
                             % (result.run, futures[future].label, result.seed,
-                               len(result.rows), result.seconds))
+                               result.drawn, result.seconds))
                     if pending:
                         self.progress(runs, len(results))
             except BaseException as e:
@@ -253,7 +302,7 @@ def write_csv(groups, file, step, setting=None):
         out.writerow(([setting] if setting else []) + HEADER)
         for g in groups:
             for r in g.results:
-                for k, row in enumerate(r.rows):
+                for k, row in zip(r.frames, r.rows):
                     out.writerow(([g.value] if setting else []) + [r.run, r.seed, number(step), k]
                                  + [number(v) for v in row])
     written(file, write)
@@ -269,14 +318,12 @@ PANELS = [("inside the field", "creatures"), ("outside the field", "creatures"),
 
 
 def series(group):
-    """Each run's frames as the plot's x, the frame or (for a timed program) the seconds of
-    its frame clock, and its measures, an array of frames by measures (NaN: none)."""
+    """Each run's measured frames as the plot's x, the frame or (for a timed program) the
+    seconds of its frame clock, and its measures, an array of frames by measures (NaN:
+    none)."""
     import numpy as np
 
-    # A timed program's step in a frame is its speed times the frame time, so the steps
-    # give back the frame clock the program itself read.
-    speed = group.description.speed
-    return [(np.array(frame_clock(r.rows, speed) if speed else range(len(r.rows)), float),
+    return [(np.array(r.frames if r.clock is None else r.clock, float),
              np.array([[np.nan if v is None else v for v in row] for row in r.rows]))
             for r in group.results]
 
@@ -350,7 +397,9 @@ def plot(groups, length, program, file, chosen="", setting=None):
     for g in groups:
         runs_of = series(g)
         end = min(x[-1] for x, _ in runs_of)
-        points = np.linspace(0, end, 400) if g.description.speed else np.arange(end + 1)
+        # The frames every run measured.
+        points = (np.linspace(0, end, 400) if g.description.speed else
+                  min((x for x, _ in runs_of), key=len))
         drawn.append((runs_of, points, quartiles(at(runs_of, points))))
     if setting:
         colours = plt.get_cmap("viridis")(np.linspace(0, 0.85, len(groups)))
@@ -401,7 +450,7 @@ def plot(groups, length, program, file, chosen="", setting=None):
                   label="median of the %d runs, as far as all %s" % (runs, reached))
         repeat = "--seed SEED %s\n    %s 1%s" % (chosen, program, length.seconds_argument())
     note.legend(loc="upper left", frameon=False)
-    frames = sorted(len(r.rows) for r in results)
+    frames = sorted(r.drawn for r in results)
     populations = sorted({g.description.population for g in groups})
     note.text(0.0, 0.0 if setting else 0.55,
               "%s creature%s; frames drawn in a run: %d to %d\n"
@@ -460,6 +509,8 @@ def main():
     parser.add_argument("--seed", type=int, help="the first run's second (Unix time)")
     parser.add_argument("--vary", metavar="SETTING=V1,V2,...",
                         help="build a variant of the program for each value and run each")
+    parser.add_argument("--every", metavar="K", default="1",
+                        help="measure only frames 0, K, 2K, ...")
     add_run_options(parser, " a run")
     parser.add_argument("program")
     parser.add_argument("runs", type=int)
@@ -470,6 +521,7 @@ def main():
 
     def work():
         step, frames = run_options(args)
+        every = whole("the measuring interval (--every)", args.every, 1)
         length = Length(None, frames, step)
         try:
             description = describe(program)
@@ -500,7 +552,7 @@ def main():
         runs = args.runs * max(1, len(values))
         workers = min(runs, len(os.sched_getaffinity(0)))
         seeds = "seeds %d to %d" % (first, first + args.runs - 1)
-        experiment = Experiment(length, os.path.join(args.build, "bench"), workers)
+        experiment = Experiment(length, os.path.join(args.build, "bench"), workers, every)
         if values and not setting:
             # Only --set: one variant, then an experiment as of any program.
             say("%s with %s: a variant to build" % (name, ", ".join(args.set)))
@@ -535,7 +587,8 @@ def main():
         write_csv(groups, stem + ".csv", length.step, setting)
         if values:
             write_summary(groups, stem + "-summary.csv", setting)
-        chosen = length.options() + "".join("--set %s " % each for each in args.set)
+        chosen = length.options() + ("--every %d " % every if every > 1 else "") + "".join(
+            "--set %s " % each for each in args.set)
         plot(groups, length, name, stem + ".png", chosen, setting)
         say("run i's seed is %d + i - 1; to repeat run i alone: scripts/experiment.sh "
             "--seed SEED %s%s%s 1%s" % (first, chosen,

@@ -6,7 +6,7 @@
 # STEM.png, each measure against the frame, each run a thin line and their median a bold
 # one. The runs go side by side in private virtual X servers, as many as there are cores.
 #
-#   scripts/experiment.sh [--seed SECOND] [--step MS] [--set FIELD=VALUE]... [--vary SETTING=V1,V2,...] (--frames N PROGRAM [RUNS] | PROGRAM [RUNS] [SECONDS]) [STEM]
+#   scripts/experiment.sh [--seed SECOND] [--step MS] [--every K] [--set FIELD=VALUE]... [--vary SETTING=V1,V2,...] (--frames N PROGRAM [RUNS] | PROGRAM [RUNS] [SECONDS]) [STEM]
 #
 # RUNS defaults to 8, SECONDS to 5, STEM to out/PROGRAM-experiment. Run i (from 1) has
 # its wall clock stopped at SECOND + i - 1, which time(0) returns and srand takes as the
@@ -18,7 +18,13 @@
 # timed program's frame clock on by exactly MS milliseconds a frame (step_ms in STEM.csv;
 # an untimed program never reads the clock): with both, the same command writes the same
 # STEM.csv on any machine, however busy, and `--seed S --step MS --frames N PROGRAM 1`
-# repeats the run whose seed column reads S exactly.
+# repeats the run whose seed column reads S exactly. A run of frames is not drawn: where
+# the program places its creatures is recorded from beneath it (bench/placed.c), unless it
+# is a timed program's without a step, which is drawn and traced as a run of seconds is.
+#
+# --every K measures only frames 0, K, 2K, ...: STEM.csv holds only their rows, each as it
+# would be without --every (mean_step from the frame just before), and the plot and the
+# summary are made from them.
 #
 # --vary sweeps one setting of include/settings.h: for each value it builds a variant of
 # PROGRAM whose program.h differs from its own in that setting alone, in
@@ -34,7 +40,7 @@
 # value, step or frame count that cannot be fails, with status 1, before anything is built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-more_options=vary
+more_options="vary|every"
 . "$root/scripts/options.sh"
 runs=${rest[0]:-8}
 rest=("${rest[@]:1}")

@@ -11,7 +11,8 @@
 # whose seed column reads S. --step MS moves a timed program's frame clock on by exactly MS
 # milliseconds a frame (an untimed program never reads it). --frames N runs exactly N
 # frames, in place of SECONDS: with a seed, and a step for a timed program, the same
-# command writes the same STEM.csv on any machine, however busy.
+# command writes the same STEM.csv on any machine, however busy, and the run is not drawn:
+# where the program places its creatures is recorded from beneath it (bench/placed.c).
 # --set FIELD=VALUE, as many as needed, builds a variant of PROGRAM (a name) with those
 # settings of include/settings.h changed, as a sweep builds one (in BUILD/sweep/), and
 # runs that.

@@ -9,7 +9,10 @@ scripts/trails.sh and scripts/pictures.sh.
 Runs PROGRAM (a name in the build folder DIR, or a path) for SECONDS, or for exactly N
 frames, in a private virtual X server, with apitrace's tracer and the frame counter of
 bench/swapcount.c preloaded, closes its window as a user would, and writes from that one
-run:
+run what is asked for below. A run of N frames that is not recorded (no --record) draws
+nothing: the recorder of bench/placed.c stands in place of apitrace and of the driver,
+and gives the same positions (lab.traces.recorded_run); a timed program's run without
+--step is drawn all the same, since its steps are as long as its frames take.
 
   --record FILE  the run as a looping animation (.webp, or .gif), frames exactly as the
                  program drew them (record.py). May be given more than once.
@@ -42,8 +45,10 @@ sys.path.insert(0, os.path.dirname(HERE))
 import record  # noqa: E402
 import trails  # noqa: E402
 import variants  # noqa: E402
+from lab.programs import describe  # noqa: E402
 from lab.traces import (Failure, add_run_options, check_seeds, command, pinned,  # noqa: E402
-                        require, run_options, traced_run, x_server)
+                        recordable, recorded_run, require, run_options, traced_run,
+                        x_server)
 
 TOOL = "watch"
 
@@ -66,6 +71,17 @@ def seconds(text):
         return float(text)
     except ValueError:
         raise Failure("SECONDS must be a number, not %r" % text) from None
+
+
+def timed(args, variant):
+    """Whether the program's frame clock times its steps; a program that is none of ours
+    is taken as untimed."""
+    try:
+        description = describe(args.program)
+    except ValueError:
+        return False
+    return (variants.described(description, args.program, variant) if variant else
+            description).timed
 
 
 def main():
@@ -120,9 +136,14 @@ def main():
             with x_server() as server:
                 if env:
                     say("its clock stands at %d, the seed srand takes" % args.seed)
-                run = traced_run(run_program, frames is None and seconds(args.seconds),
-                                 server.display, folder, os.path.join(args.build, "bench"),
-                                 env=env, say=say, frames=frames, step=step)
+                tools = os.path.join(args.build, "bench")
+                if not args.record and recordable(frames, step, timed(args, variant)):
+                    run = recorded_run(run_program, server.display, folder, tools, frames,
+                                       env=env, say=say, step=step)
+                else:
+                    run = traced_run(run_program, frames is None and seconds(args.seconds),
+                                     server.display, folder, tools, env=env, say=say,
+                                     frames=frames, step=step)
                 sys.stdout.write(run.output)
                 sys.stdout.flush()
                 if args.record:

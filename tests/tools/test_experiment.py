@@ -13,6 +13,7 @@ import csv
 import math
 import os
 import subprocess
+import sys
 import tempfile
 import time
 from collections import namedtuple
@@ -21,8 +22,11 @@ from PIL import Image
 
 import test_tools
 from test_tools import build_path, harness
-from lab import pictures, programs
+from lab import pictures, programs, traces
 from lab.run import FAKETIME, Program
+
+sys.path.insert(0, os.path.join(test_tools.ROOT, "scripts"))
+import experiment  # noqa: E402
 
 HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance",
           "mean_from_start", "mean_step"]
@@ -178,6 +182,52 @@ class Populations(ExperimentTest):
                                  "Population=%s, seed %d" % (value, run.seed))
         self.assertEqual([(row["Population"], row["measure"]) for row in summary],
                          [(value, measure) for value in "17" for measure in HEADER[4:]])
+
+
+class Undrawn(ExperimentTest):
+    """A run of frames is recorded from beneath the program, undrawn: it must give the
+    very places, projection and tables that tracing it as it draws gives, every float to
+    the bit, for a timed program with a step and for an untimed one; and a table of every
+    third frame is the full table's rows of those frames."""
+
+    SEED = 1767225600
+    FRAMES = 40
+
+    def table(self, folder, name, description, run, step, every=1):
+        """The experiment's table of `run` alone, as bytes."""
+        job = experiment.Job(0, 1, self.SEED, None, description, "")
+        path = os.path.join(folder, name + ".csv")
+        experiment.write_csv([experiment.Group(None, description, [
+            experiment.measured(job, run, every)])], path, step)
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_the_recording_holds_what_the_trace_holds(self):
+        tools = os.path.join(os.path.dirname(build_path("moblings")), "bench")
+        # The spinning creatures are turned: a rotation is read as well.
+        for name, step in (("moblings_timed", 16), ("moblings_fenced", None),
+                           ("moblings_spin", None)):
+            with self.subTest(name), tempfile.TemporaryDirectory() as folder, \
+                    traces.x_server() as server:
+                program, description = build_path(name), programs.describe(name)
+                os.mkdir(os.path.join(folder, "traced"))
+                traced = traces.traced_run(program, None, server.display,
+                                           os.path.join(folder, "traced"), tools,
+                                           env=traces.pinned(self.SEED), frames=self.FRAMES,
+                                           step=step)
+                recorded = traces.recorded_run(program, server.display, folder, tools,
+                                               self.FRAMES, env=traces.pinned(self.SEED),
+                                               step=step)
+                self.assertEqual(len(recorded.frames), self.FRAMES)
+                self.assertEqual(recorded.frames, traced.frames)
+                self.assertEqual((recorded.projection, recorded.window, recorded.output),
+                                 (traced.projection, traced.window, traced.output))
+                full = self.table(folder, "traced", description, traced, step)
+                self.assertEqual(self.table(folder, "recorded", description, recorded, step),
+                                 full)
+                lines = full.split(b"\r\n")
+                self.assertEqual(self.table(folder, "every", description, recorded, step, 3),
+                                 b"\r\n".join(lines[:1] + lines[1:-1:3] + lines[-1:]))
 
 
 class Failures(ExperimentTest):
