@@ -42,8 +42,10 @@ LIBRARIES = (("uplot/dist/uPlot.iife.min.js", "uPlot.iife.min.js"),
 # What every page runs beside its program: keeping its pictures, studying its run, and
 # highlighting its code.
 SHARED = "import './keep.js';\nimport './study.js';\nimport './code.js';"
-# The playground's builds: settings in a variable, places as floats or whole numbers.
+# The playground's builds: settings in a variable, places as floats or whole numbers; and
+# the same classes for the experiments' workers, which draw nothing.
 PLAYGROUNDS = ["moblings_playground", "moblings_playground_whole"]
+WORKERS = [name + "_runs" for name in PLAYGROUNDS]
 # The index's pictures: the trails picture without its caption, this wide.
 PICTURE_WIDTH = 240
 
@@ -91,22 +93,30 @@ def code(source, program, note):
     return "\n".join(parts)
 
 
-def write_playground(source, site, page, programs, note):
-    """The playground: a program's page with a control for every setting, the fields and
-    the presets read from the sources (web/playground/page.py) and written into it."""
+def playground_data(source, programs):
+    """What the playground and the experiments know of the settings and the presets
+    (web/playground/page.py), as JSON to stand in a page."""
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "playground"))
     import page as playground  # noqa: E402
 
-    data = json.dumps(playground.data(source, programs), separators=(",", ":"))
+    return json.dumps(playground.data(source, programs),
+                      separators=(",", ":")).replace("</", "<\\/")
+
+
+def write_playground(source, site, page, programs, note):
+    """The playground: a program's page with a control for every setting, the fields and
+    the presets read from the sources (web/playground/page.py) and written into it."""
+    data = playground_data(source, programs)
     settings = ('<section id="playground">\n'
                 '<h2>Settings, from the preset <span id="preset-name"></span></h2>\n'
                 '<p class="controls"><button id="preset-reset" type="button">Back to the '
-                'preset</button> <a id="restart" href="">Start again</a></p>\n'
+                'preset</button> <a id="restart" href="">Start again</a> '
+                '<a id="ask-across-runs" href="experiment.html">Ask across runs</a></p>\n'
                 '<p id="settings-error" role="alert"></p>\n'
                 '<div id="settings"></div>\n'
                 '<p>The same run on the desktop: <code id="desktop-command"></code></p>\n'
                 '<script id="playground-data" type="application/json">%s</script>\n'
-                '</section>' % data.replace("</", "<\\/"))
+                '</section>' % data)
     with open(os.path.join(site, "playground.html"), "w") as f:
         f.write(page.substitute(
             title="playground",
@@ -275,11 +285,15 @@ def main():
         items.append('    <li><a href="%s.html"><img src="%s" alt="trails of %s" width="%d">'
                      '%s</a>: %s</li>' % (program, picture(source, program, site), program,
                                           PICTURE_WIDTH, program, words))
-    for program in programs + PLAYGROUNDS:
+    for program in programs + PLAYGROUNDS + WORKERS:
         for suffix in (".js", ".wasm"):
             shutil.copyfile(os.path.join(build, program + suffix),
                             os.path.join(site, program + suffix))
     write_playground(source, site, page, programs, look_for["playground"])
+    with open(os.path.join(here, "experiment.html")) as f:
+        experiment = string.Template(f.read())
+    with open(os.path.join(site, "experiment.html"), "w") as f:
+        f.write(experiment.substitute(data=playground_data(source, programs)))
     with open(os.path.join(here, "index.html")) as f:
         index = string.Template(f.read())
     chapters = ['    <li><a href="%s">%s</a></li>' % (path, html.escape(title))
@@ -293,7 +307,7 @@ def main():
     for path, name in LIBRARIES:
         shutil.copyfile(os.path.join(modules, path), os.path.join(site, "lib", name))
     for name in ("page.js", "keep.js", "code.js", "study.js", "settings.js", "playground.js",
-                 "style.css"):
+                 "measures.js", "experiment.js", "runs.js", "style.css"):
         shutil.copyfile(os.path.join(here, name), os.path.join(site, name))
 
 

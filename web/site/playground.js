@@ -203,15 +203,17 @@ function addressOf(settings, changes) {
                                                text(c.field, c.value)])};
 }
 
+// `file` with every setting as the controls show it, the seed and the step, no changes: the
+// run as it would start again, or many runs of it from that seed on (the experiments).
+function chosenRun(file) {
+  return file + '?' + page.queryOf(addressOf(chosen, []).before.concat(page.runParts()));
+}
+
 page.address(function () {
   const changes = made.concat(replay.slice(next));
+  element('ask-across-runs').href = chosenRun('experiment.html');
   return addressOf(start, changes);
 });
-
-// The run as it would start again: every setting as the controls show it, no changes.
-function startAgain() {
-  return 'playground.html?' + page.queryOf(addressOf(chosen, []).before.concat(page.runParts()));
-}
 
 function showState() {
   const pending = FIELDS.filter((f) => f.atStart && chosen[f.name] !== now[f.name]);
@@ -221,7 +223,8 @@ function showState() {
                                                : 'read as the run starts';
   }
   const restart = element('restart');
-  restart.href = startAgain();
+  restart.href = chosenRun('playground.html');
+  element('ask-across-runs').href = chosenRun('experiment.html');
   restart.textContent = pending.length ? 'Start again with ' +
                                          pending.map((f) => f.name).join(', ') + ' changed'
                                        : 'Start again';

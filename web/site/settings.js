@@ -14,7 +14,7 @@ const NOT_FINITE = /^\s*[+-]?(nan|inf|infinity)\s*$/i;
 const WHOLE = /^[+-]?\d+$/;
 
 // Python's repr of a string, as the sweeps quote a value that is not a number.
-function quoted(text) {
+export function quoted(text) {
   return text.includes("'") && !text.includes('"') ? '"' + text + '"' : "'" + text + "'";
 }
 

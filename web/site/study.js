@@ -4,55 +4,24 @@
 // them against the frame (#plot). All of it is read from the positions the program drew;
 // nothing draws into the program's canvas.
 import {on, view} from './page.js';
+import {advance, measuring as startMeasuring, NAMES} from './measures.js';
 
 function element(id) {
   return document.getElementById(id);
 }
 
-// -- the measures, as scripts/experiment.py's measures() makes them --------------------
-// The field the movement rules test against, whatever the view.
-var WIDTH = 800, HEIGHT = 600;
+// -- the measures of the frame just drawn ------------------------------------------------
 var start = null;        // x, y, rotation of each creature in the first frame drawn
 var earlier = null;      // the same in the frame before the one just drawn
 var before = null;       // the same in the frame just drawn
 var latest = -1;         // which frame that is
 var last = null;         // the measures last made, of a frame
 
-// A frame's measures, made a few creatures at a time: a hundred thousand creatures took
-// longer than a frame to measure, and held back the frame that measured them. Each sum is
-// Python's sum() of floats, in the creatures' order, then the division: the same
-// roundings give the same digits.
+// From the view's centre, which is the field's, or the origin for a centred program.
 function measuring(frame, now, previous) {
   var edges = view();
-  return {frame: frame, now: now, previous: previous, next: 0, inside: 0,
-          cx: (edges[0] + edges[1]) / 2, cy: (edges[2] + edges[3]) / 2,
-          distance: 0, fromStart: 0, step: 0};
-}
-
-// Measures up to `most` more creatures of a frame being measured; its measures once all are.
-function advance(m, most) {
-  var now = m.now, previous = m.previous, n = now.length / 3;
-  var end = Math.min(n, m.next + most);
-  for (var i = m.next; i < end; i++) {
-    var x = now[3 * i], y = now[3 * i + 1];
-    if (x > 0 && x < WIDTH && y > 0 && y < HEIGHT) {
-      m.inside++;
-    }
-    m.distance += Math.hypot(x - m.cx, y - m.cy);
-    m.fromStart += Math.hypot(x - start[3 * i], y - start[3 * i + 1]);
-    if (previous !== null) {
-      m.step += Math.hypot(x - previous[3 * i], y - previous[3 * i + 1]);
-    }
-  }
-  m.next = end;
-  return end < n ? null : {
-    frame: m.frame,
-    inside: m.inside,
-    outside: n - m.inside,
-    'mean-distance': m.distance / n,
-    'mean-from-start': m.fromStart / n,
-    'mean-step': previous === null ? null : m.step / n,
-  };
+  return startMeasuring(frame, now, previous, start, (edges[0] + edges[1]) / 2,
+                        (edges[2] + edges[3]) / 2);
 }
 
 // The measures of the frame just drawn, made only for the frames the plot keeps and
@@ -86,7 +55,6 @@ function every(refresh) {
   };
 }
 
-var NAMES = ['inside', 'outside', 'mean-distance', 'mean-from-start', 'mean-step'];
 var measuresDue = every(200);  // five times a second
 var shownFrame = -1;
 
