@@ -63,12 +63,6 @@ function cell(value, m) {
   return Number.isNaN(value) ? '' : m < 2 ? String(value) : repr(value);
 }
 
-// Python's round(): a half goes to the even neighbour.
-function roundEven(x) {
-  const r = Math.round(x);
-  return Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r;
-}
-
 // numpy's percentile of sorted numbers, linearly between the two nearest, as it does it.
 function percentile(sorted, q) {
   const n = sorted.length;
@@ -402,6 +396,7 @@ function start(x) {
     worker.frames = 0;
     worker.postMessage({run: {id: id, script: script, seed: job.seed, step: x.step,
                               frames: x.frames, every: x.every, centre: group.centre,
+                              speed: group.speed,
                               settings: FIELDS.map((f) => Number(group.settings[f.name]))}});
   }
 
@@ -454,7 +449,8 @@ function start(x) {
         worker.frames = m.frames;
       } else if ('done' in m) {
         const job = jobs[m.done];
-        x.groups[job.group].runs.push({run: job.run, seed: job.seed, rows: m.rows});
+        x.groups[job.group].runs.push({run: job.run, seed: job.seed, rows: m.rows,
+                                       clock: m.clock});
         done++;
         passesDone += m.frames;
         worker.job = null;
@@ -546,23 +542,9 @@ function tableCsv(x) {
 }
 
 // A run's x for the plot and the summary: its measured frames, or for a timed program the
-// seconds of its own frame clock at each, which its steps give back: each frame's step is
-// its speed times the whole milliseconds the clock counted for it.
-function xs(x, g, r) {
-  const n = r.rows.length / 5;
-  const out = new Float64Array(n);
-  if (g.speed === null) {
-    for (let k = 0; k < n; k++) {
-      out[k] = k * x.every;
-    }
-    return out;
-  }
-  let ms = 0;
-  for (let k = 1; k < n; k++) {
-    ms += roundEven(r.rows[k * 5 + 4] / g.speed) * x.every;
-    out[k] = ms / 1000;
-  }
-  return out;
+// seconds of its own frame clock at each.
+function xs(x, r) {
+  return r.clock || Float64Array.from({length: r.rows.length / 5}, (_, k) => k * x.every);
 }
 
 // Each run's measures at `point` of x: those of its last measured frame by then.
@@ -580,7 +562,7 @@ function valueAt(xsOf, rows, point, m) {
 }
 
 function series(x) {
-  return ordered(x).map((g) => ({group: g, runs: g.runs.map((r) => ({x: xs(x, g, r), rows: r.rows}))}));
+  return ordered(x).map((g) => ({group: g, runs: g.runs.map((r) => ({x: xs(x, r), rows: r.rows}))}));
 }
 
 // STEM-summary.csv: each value's quartiles of each measure at the last frame (a timed

@@ -5,17 +5,41 @@
 // never the positions. The page holds all its workers with Pause: a run answers between
 // two slices of passes, a few milliseconds apart.
 //
-// From the page: {run: {id, script, settings, seed, step, frames, every, centre}} (settings:
-// every field's value, in the order of include/settings.h; step: ms a pass on the
-// program's clock, or null), {pause: true}, {pause: false}.
-// To the page: {progress: frames} now and then, {done: id, rows, frames} (rows: a
-// Float64Array of five measures a measured frame, NaN where a frame has no step), or
-// {failed: id, why}.
+// From the page: {run: {id, script, settings, seed, step, frames, every, centre, speed}}
+// (settings: every field's value, in the order of include/settings.h; step: ms a pass on
+// the program's clock, or null; speed: a timed program's, else null), {pause: true},
+// {pause: false}.
+// To the page: {progress: id, frames} now and then, {done: id, rows, clock, frames} (rows:
+// a Float64Array of five measures a measured frame, NaN where a frame has no step; clock:
+// a timed program's seconds at each, else null), or {failed: id, why}.
 import {advance, measuring, NAMES} from './measures.js';
 
 const SLICE = 8;           // ms of passes between two looks at the page's messages
 const PROGRESS_EVERY = 100; // ms
 const compiled = {};        // each build's module, compiled once for every run
+
+// Python's round(): a half goes to the even neighbour.
+function roundEven(x) {
+  const r = Math.round(x);
+  return Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r;
+}
+
+// A growing array of doubles.
+function column(width) {
+  let values = new Float64Array(width * 64), used = 0;
+  return {
+    push(...row) {
+      if (used + width > values.length) {
+        const more = new Float64Array(values.length * 2);
+        more.set(values);
+        values = more;
+      }
+      values.set(row, used);
+      used += width;
+    },
+    taken: () => values.slice(0, used),
+  };
+}
 
 let paused = false;
 let held = null;            // the next slice of the run, while paused
@@ -44,26 +68,15 @@ async function build(script) {
 
 function make(job) {
   let frames = 0;
-  let clock = 0;
+  let ticks = 0;            // ms the program's clock reads
   let start = null, before = null, now = null;
-  let rows = new Float64Array(NAMES.length * 64);
-  let measured = 0;
+  const rows = column(NAMES.length);
+  const seconds = job.speed === null ? null : column(1);
+  let ms = 0;               // the whole milliseconds a timed program's clock counted
   let sliceEnd = 0;
   let reported = performance.now();
   let module = null;
   let ended = false;
-
-  function keep(row) {
-    if ((measured + 1) * NAMES.length > rows.length) {
-      const more = new Float64Array(rows.length * 2);
-      more.set(rows);
-      rows = more;
-    }
-    NAMES.forEach((name, m) => {
-      rows[measured * NAMES.length + m] = row[name] === null ? NaN : row[name];
-    });
-    measured++;
-  }
 
   function fail(why) {
     if (!ended) {
@@ -82,13 +95,23 @@ function make(job) {
     if (start === null) {
       start = now;
     }
-    if (k % job.every === 0) {
-      keep(advance(measuring(k, now, k ? before : null, start, job.centre[0], job.centre[1]),
-                   Infinity));
+    const measure = () => advance(measuring(k, now, k ? before : null, start, job.centre[0],
+                                            job.centre[1]), Infinity);
+    const row = k % job.every === 0 ? measure() : null;
+    if (row) {
+      rows.push(...NAMES.map((name) => (row[name] === null ? NaN : row[name])));
+    }
+    // A timed program's clock, which its steps give back as the desktop reads it: each
+    // frame's step is its speed times the whole milliseconds the clock counted for it.
+    if (seconds && k > 0) {
+      ms += roundEven((row || measure())['mean-step'] / job.speed);
+    }
+    if (seconds && row) {
+      seconds.push(ms / 1000);
     }
     [before, now] = [now, before];
     if (job.step !== null) {
-      clock += job.step;
+      ticks += job.step;
     }
     if (frames + 1 === job.frames) {
       module._web_request_quit();
@@ -116,7 +139,7 @@ function make(job) {
   build(job.script).then(([factory, wasm]) => factory({
     seed: job.seed,
     drawing: false,
-    ticks: () => Math.floor(clock),
+    ticks: () => Math.floor(ticks),
     frameDrawn: frameDrawn,
     waitForPass: (wake) => soon(() => slice(wake)),
     print: () => {},
@@ -142,8 +165,9 @@ function make(job) {
         return;
       }
       ended = true;
-      const kept = rows.slice(0, measured * NAMES.length);
-      postMessage({done: job.id, rows: kept, frames: frames}, [kept.buffer]);
+      const kept = rows.taken(), clock = seconds && seconds.taken();
+      postMessage({done: job.id, rows: kept, clock: clock, frames: frames},
+                  [kept.buffer].concat(clock ? [clock.buffer] : []));
     },
     onAbort: (what) => fail(what),
   })).catch(fail);
