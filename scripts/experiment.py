@@ -339,9 +339,15 @@ def at(runs, points):
 def quartiles(sampled):
     import numpy as np
 
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", RuntimeWarning)  # the first frame has no step
-        return np.nanpercentile(sampled, [25, 50, 75], axis=0)
+    # NumPy's nanpercentile takes each column on its own, a hundred times slower than
+    # percentile: it is kept for the few columns that hold a NaN, the first frame's step.
+    q = np.percentile(sampled, [25, 50, 75], axis=0)
+    missing = np.isnan(sampled).any(axis=0)
+    if missing.any():
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", RuntimeWarning)  # the first frame has no step
+            q[:, missing] = np.nanpercentile(sampled[:, missing], [25, 50, 75], axis=0)
+    return q
 
 
 def write_summary(groups, file, setting):
