@@ -19,6 +19,7 @@ import subprocess
 import sys
 import time
 from collections import namedtuple
+from collections.abc import Sequence
 
 from lab.pictures import Projection
 from lab.run import EXIT_TIMEOUT, FAKETIME, Program, pinned_clock
@@ -352,27 +353,70 @@ COUNT = struct.Struct("=I")
 SHAPE = struct.Struct("=fffI")
 
 
+class Placed(Sequence):
+    """The frames of a recording, each a list of [x, y, rotation or None] as read_trace
+    gives it. A run of frames holds hundreds of thousands of shapes, and a measure needs
+    only their coordinates: columns() reads those straight from the file's bytes, and the
+    lists are made only when a frame is asked for."""
+
+    def __init__(self, data, starts):
+        self.data, self.starts, self.frames = data, starts, None
+        self.floats = memoryview(data).cast("f")
+
+    def __len__(self):
+        return len(self.starts)
+
+    def __getitem__(self, k):
+        if self.frames is None:
+            self.frames = [[[x, y, angle if turned else None] for x, y, angle, turned in
+                            SHAPE.iter_unpack(self.data[at:at + count * SHAPE.size])]
+                           for at, count in self.starts]
+        return self.frames[k]
+
+    def __eq__(self, other):
+        return isinstance(other, Sequence) and list(self) == list(other)
+
+    def columns(self, k):
+        """Frame k's x and y coordinates, each a list in creature order."""
+        at, count = self.starts[k]
+        first = at // 4
+        return (self.floats[first:first + 4 * count:4].tolist(),
+                self.floats[first + 1:first + 4 * count:4].tolist())
+
+
+def counts(frames):
+    """How many shapes each of `frames` holds, as read_trace or read_placed gives them."""
+    return [count for _, count in frames.starts] if isinstance(frames, Placed) else [
+        len(frame) for frame in frames]
+
+
+def coordinates(frames, k):
+    """Frame k's x and y coordinates, each a list in creature order, of `frames` as
+    read_trace or read_placed gives them."""
+    if isinstance(frames, Placed):
+        return frames.columns(k)
+    return [c[0] for c in frames[k]], [c[1] for c in frames[k]]
+
+
 def read_placed(path):
-    """The window's size, and the frames and glOrtho's arguments as read_trace reads them
-    from a trace, in the recorder's file (bench/placed.c): the floats the program handed
-    over, exactly."""
+    """The window's size, and the frames (a Placed) and glOrtho's arguments as read_trace
+    reads them from a trace, in the recorder's file (bench/placed.c): the floats the
+    program handed over, exactly."""
     with open(path, "rb") as f:
         data = f.read()
     if len(data) < WINDOW.size + PROJECTION.size:
         raise Failure("the program set no projection")
     window = WINDOW.unpack_from(data)
     ortho = list(PROJECTION.unpack_from(data, WINDOW.size))
-    at, frames = WINDOW.size + PROJECTION.size, []
-    while at < len(data):
+    at, starts = WINDOW.size + PROJECTION.size, []
+    while at + COUNT.size <= len(data):
         count, = COUNT.unpack_from(data, at)
         at += COUNT.size
-        end = at + count * SHAPE.size
-        if end > len(data):
-            raise Failure("the recorder's file ends inside frame %d" % len(frames))
-        frames.append([[x, y, angle if turned else None]
-                       for x, y, angle, turned in SHAPE.iter_unpack(data[at:end])])
-        at = end
-    return window, frames, ortho
+        starts.append((at, count))
+        at += count * SHAPE.size
+    if at != len(data):
+        raise Failure("the recorder's file ends inside a frame")
+    return window, Placed(data, starts), ortho
 
 
 def recordable(frames, step, timed):

@@ -56,8 +56,8 @@ import variants  # noqa: E402
 from lab.programs import describe  # noqa: E402
 from lab.run import FAKETIME, pinned_clock  # noqa: E402
 from lab.traces import (Failure, add_run_options, check_seeds, command,  # noqa: E402
-                        recordable, recorded_run, require, run_options, traced_run, whole,
-                        x_server)
+                        coordinates, counts, recordable, recorded_run, require, run_options,
+                        traced_run, whole, x_server)
 
 WIDTH, HEIGHT = 800, 600   # the field, as the movement rules test it
 HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance",
@@ -78,16 +78,16 @@ def measures(frames, centre, population, every=1):
     """[inside, outside, mean_distance, mean_from_start, mean_step or None] for frames 0,
     `every`, 2 `every`, ..., `frames` as lab.traces.read_trace gives them. Each frame's
     step is from the frame just before it, measured or not."""
-    for k, creatures in enumerate(frames):
-        if len(creatures) != population:
-            raise Failure("frame %d shows %d creatures, not %d" % (k, len(creatures), population))
+    for k, count in enumerate(counts(frames)):
+        if count != population:
+            raise Failure("frame %d shows %d creatures, not %d" % (k, count, population))
     cx, cy = centre
-    start = columns(frames[0])
+    start = coordinates(frames, 0)
     rows, before = [], None
     for k in range(0, len(frames), every):
-        xs, ys = now = columns(frames[k])
+        xs, ys = now = coordinates(frames, k)
         if k and every > 1:
-            before = columns(frames[k - 1])
+            before = coordinates(frames, k - 1)
         # Written as the movement rules test it: a coordinate that is not a number is out.
         inside = sum(1 for x, y in zip(xs, ys) if 0 < x < WIDTH and 0 < y < HEIGHT)
         rows.append([inside, population - inside,
@@ -97,13 +97,9 @@ def measures(frames, centre, population, every=1):
     return rows
 
 
-def columns(creatures):
-    return [c[0] for c in creatures], [c[1] for c in creatures]
-
-
 def apart(now, then):
-    """The creatures' mean distance from where they were `then`, both as columns() gives
-    them."""
+    """The creatures' mean distance from where they were `then`, both as
+    lab.traces.coordinates gives them."""
     return mean(map(math.hypot, [x - x0 for x, x0 in zip(now[0], then[0])],
                     [y - y0 for y, y0 in zip(now[1], then[1])]))
 
@@ -115,7 +111,7 @@ def mean(values):
 
 def steps(frames):
     """Each frame's mean step from the one before, from frame 1."""
-    every = [columns(c) for c in frames]
+    every = [coordinates(frames, k) for k in range(len(frames))]
     return [apart(now, before) for before, now in zip(every, every[1:])]
 
 
@@ -183,14 +179,16 @@ def runs_take(runs, workers, each):
 
 
 class Experiment:
-    """The runs, side by side in a pool of threads, each in an X server of its own that
-    is stopped at once when the experiment is given up."""
+    """The runs, side by side in a pool of threads, each in an X server that no other run
+    uses meanwhile, stopped at once when the experiment is given up. A server is kept for
+    the next run: starting one costs as much as a run of frames."""
 
     def __init__(self, length, tools, workers, every=1):
         self.length, self.tools, self.every = length, tools, every
         self.workers = workers
         self.lock = threading.Lock()
-        self.servers = set()
+        self.servers = set()  # every server started, to stop
+        self.idle = []        # those no run uses
         self.started = {}   # job: when it began
         self.took = []      # the wall seconds of each ended run
         self.given_up = False
@@ -201,35 +199,42 @@ class Experiment:
                 return None
             self.started[job] = time.monotonic()
         with tempfile.TemporaryDirectory(prefix="moblings-experiment-") as folder:
-            with x_server() as server:
+            server = self.server()
+            env = pinned_clock(job.seed)
+            try:
+                if recordable(self.length.frames, self.length.step, job.description.timed):
+                    run = recorded_run(job.program, server.display, folder, self.tools,
+                                       self.length.frames, env=env, step=self.length.step)
+                else:
+                    run = traced_run(job.program, self.length.seconds, server.display,
+                                     folder, self.tools, env=env,
+                                     frames=self.length.frames, step=self.length.step)
+            except Failure as e:
+                raise Failure("run %d%s (seed %d): %s" % (job.run, job.label, job.seed, e))
+            finally:
                 with self.lock:
-                    self.servers.add(server)
-                    if self.given_up:
-                        server.stop()
-                env = pinned_clock(job.seed)
-                try:
-                    if recordable(self.length.frames, self.length.step,
-                                  job.description.timed):
-                        run = recorded_run(job.program, server.display, folder, self.tools,
-                                           self.length.frames, env=env, step=self.length.step)
-                    else:
-                        run = traced_run(job.program, self.length.seconds, server.display,
-                                         folder, self.tools, env=env,
-                                         frames=self.length.frames, step=self.length.step)
-                except Failure as e:
-                    raise Failure("run %d%s (seed %d): %s" % (job.run, job.label, job.seed, e))
-                finally:
-                    with self.lock:
-                        self.servers.discard(server)
+                    self.idle.append(server)
             # Its frames are many; only their measures are kept.
             result = measured(job, run, self.every)
         with self.lock:
             self.took.append(time.monotonic() - self.started.pop(job))
         return result
 
-    def give_up(self):
+    def server(self):
         with self.lock:
-            self.given_up = True
+            if self.idle:
+                return self.idle.pop()
+        server = x_server()
+        with self.lock:
+            self.servers.add(server)
+            if self.given_up:
+                server.stop()
+        return server
+
+    def stop(self, give_up=False):
+        """Stops every server; given up, no run starts any more."""
+        with self.lock:
+            self.given_up = self.given_up or give_up
             for server in self.servers:
                 server.stop()
 
@@ -269,10 +274,11 @@ class Experiment:
             except BaseException as e:
                 for future in pending:
                     future.cancel()
-                self.give_up()
+                self.stop(give_up=True)
                 if not isinstance(e, Failure):
                     say("stopping: the runs in progress are stopped")
                 raise
+        self.stop()
         say("all %d runs took %.0f s" % (runs, time.monotonic() - begun))
         return sorted(results)
 
