@@ -9,6 +9,7 @@ program wrote and how it ended.
                                                             of a program's page
 """
 
+import base64
 import functools
 import http.server
 import io
@@ -256,6 +257,46 @@ class Page:
         return int(text.rsplit(" ", 1)[1]), self.output()
 
 
+class Experiment:
+    """The experiments' page, open in a browser, running the experiment its address's
+    `query` asks for; the ids it uses are its interface."""
+
+    ENDED = ("done", "cancelled", "failed")
+
+    def __init__(self, browser, site, query):
+        self.browser = browser
+        browser.get(site.url("experiment.html?" + query))
+
+    def text(self, name):
+        return self.browser.execute_script(
+            "return document.getElementById(arguments[0]).textContent", "experiment-" + name)
+
+    def state(self):
+        """running, paused, done, cancelled or failed; None before it starts or when
+        nothing could."""
+        return self.browser.execute_script("return window.Experiment ? "
+                                           "window.Experiment.state() : undefined")
+
+    def passes(self):
+        """The passes its runs have made so far, as its progress says."""
+        return int(self.browser.execute_script(
+            "return document.getElementById('experiment-progress').dataset.passes || 0"))
+
+    def press(self, name):
+        """Clicks the button experiment-`name` (pause, cancel), as a user would."""
+        from selenium.webdriver.common.by import By
+        self.browser.find_element(By.ID, "experiment-" + name).click()
+
+    def wait_state(self, *states, timeout=4 * LOAD_TIMEOUT):
+        return wait_for("the experiment to be %s" % " or ".join(states),
+                        lambda: self.state() if self.state() in states else None, timeout)
+
+    def table(self):
+        """The table and the summary (empty but for a sweep) that its downloads hold."""
+        return self.browser.execute_script(
+            "return [window.Experiment.csv(), window.Experiment.summary()]")
+
+
 # The program whose page is shown: its creatures, their paths, its measures and its lines
 # on standard output, at a moment of one run, so that the picture can be taken again.
 SHOWN = "moblings_fenced"
@@ -281,16 +322,21 @@ new MutationObserver(function (_, observer) {
 """
 
 
+# The experiments' picture: the herd's turn chance swept over four values, ten runs each.
+SWEEP_SHOWN = ("preset=moblings_herd&vary=TurnChance=0.001,0.01,0.1,0.5&runs=10&frames=3000"
+               "&step=16&seed=%d" % SHOWN_SEED)
+
 # The playground's picture: the same run, its creatures told to stop turning half way.
 PLAYGROUND_SHOWN = "preset=%s&seed=%d&change=%d:TurnChance=0" % (SHOWN, SHOWN_SEED,
                                                                  SHOWN_FRAMES // 2)
 
 
 def screenshots(folder, site):
-    """Saves web-index.png, web-page.png and web-playground.png in `folder`: the index, a
-    program's page with its trails on from the start, paused at a moment of its run, and
-    the playground's run of it with a setting changed half way; each as tall as its
-    content. Returns their paths."""
+    """Saves web-index.png, web-page.png, web-playground.png and web-experiment.png in
+    `folder`: the index, a program's page with its trails on from the start, paused at a
+    moment of its run, the playground's run of it with a setting changed half way, each as
+    tall as its content, and the plot of a sweep made in the experiments' page. Returns
+    their paths."""
     browser = chromium()
     try:
         paths = []
@@ -315,6 +361,13 @@ def screenshots(folder, site):
             paths.append(os.path.join(folder, name))
             with open(paths[-1], "wb") as f:
                 f.write(browser.get_screenshot_as_png())
+        Experiment(browser, site, SWEEP_SHOWN).wait_state(*Experiment.ENDED)
+        # The plot as its PNG download holds it, whatever size the page shows it at.
+        url = browser.execute_script(
+            "return document.getElementById('experiment-plot').toDataURL('image/png')")
+        paths.append(os.path.join(folder, "web-experiment.png"))
+        with open(paths[-1], "wb") as f:
+            f.write(base64.b64decode(url.split(",", 1)[1]))
         return paths
     finally:
         browser.quit()

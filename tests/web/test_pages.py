@@ -454,9 +454,80 @@ class StudyTests(BrowserTest):
                 on_desktop, in_page = row[name.replace("-", "_")], shown[name]
                 self.assertEqual(bool(on_desktop), bool(in_page), name)
                 if on_desktop:
-                    self.assertAlmostEqual(float(in_page), float(on_desktop),
-                                           delta=1e-12 * abs(float(on_desktop)),
-                                           msg="%s of frame %d" % (name, frame - 1))
+                    self.assertEqual(float(in_page), float(on_desktop),
+                                     "%s of frame %d" % (name, frame - 1))
+
+
+class ExperimentTests(BrowserTest):
+    """The experiments' page writes the table and summary that the desktop command it shows
+    writes, every byte, for an untimed program's sweep and a timed program's runs with a
+    step, measured every frame or every third; a pause holds every run and a resume goes on
+    to the same table; what cannot be is said in the desktop's words, and nothing runs."""
+
+    def experiment(self, query):
+        x = web.Experiment(self.browser, self.site, query)
+        self.assertEqual(x.wait_state(*x.ENDED), "done", x.text("error"))
+        return x
+
+    def desktop(self, command, sweep):
+        """What the desktop command the page shows writes: its table, and a sweep's
+        summary. The program is the build's, as the page names it."""
+        words = command.split()
+        self.assertEqual(words[0], "scripts/experiment.sh")
+        words[-2] = os.path.join(BUILD, words[-2])
+        with tempfile.TemporaryDirectory() as folder:
+            stem = os.path.join(folder, "desktop")
+            done = subprocess.run([os.path.join(ROOT, *words[0].split("/")), *words[1:], stem],
+                                  capture_output=True, text=True, timeout=240)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            files = []
+            for suffix in (".csv", "-summary.csv") if sweep else (".csv",):
+                with open(stem + suffix, newline="") as f:
+                    files.append(f.read())
+            return files + [""] * (not sweep), done.stderr
+
+    def test_the_desktops_table_every_byte(self):
+        for query, sweep in (
+                # The values' builds are the desktop sweep test's: the two share them.
+                ("preset=moblings_fenced&vary=Population=1,7&runs=3&frames=300&seed=%d"
+                 % SEED, True),
+                ("preset=moblings_timed&runs=3&frames=120&step=16&every=3&seed=%d" % SEED, False)):
+            with self.subTest(query):
+                x = self.experiment(query)
+                table, summary = x.table()
+                self.assertEqual(table.count("\n"), 1 + 3 * (2 * 300 if sweep else 40))
+                on_desktop, _ = self.desktop(x.text("desktop-command"), sweep)
+                self.assertEqual([table, summary], on_desktop)
+
+    def test_paused_and_resumed_the_same_table(self):
+        query = "preset=moblings_fenced&runs=4&frames=100000&every=1000&seed=%d" % SEED
+        straight = self.experiment(query).table()
+        x = web.Experiment(self.browser, self.site, query)
+        x.wait_state("running")
+        x.press("pause")
+        self.assertEqual(x.wait_state("paused", *x.ENDED), "paused")
+        # A slice of passes under way as the pause came may still be counted, then none.
+        time.sleep(0.5)
+        held = x.passes()
+        time.sleep(1)
+        self.assertEqual(x.passes(), held, "runs went on while paused")
+        self.assertLess(held, 4 * 100000)
+        x.press("pause")
+        self.assertEqual(x.wait_state(*x.ENDED), "done", x.text("error"))
+        self.assertEqual(x.table(), straight)
+
+    def test_what_cannot_be_is_said_and_nothing_runs(self):
+        for query, options in (("vary=Speed=1,2", ["--vary", "Speed=1,2"]),
+                               ("frames=0", ["--frames", "0"])):
+            with self.subTest(query):
+                x = web.Experiment(self.browser, self.site, "preset=moblings_fenced&" + query)
+                said = web.wait_for("a word of what is wrong", lambda: x.text("error"),
+                                    web.LOAD_TIMEOUT)
+                done = subprocess.run([os.path.join(ROOT, "scripts", "experiment.sh"),
+                                       *options, os.path.join(BUILD, PROGRAM), "2", "1"],
+                                      capture_output=True, text=True, timeout=60)
+                self.assertEqual((done.returncode, done.stderr.strip()), (1, "experiment: error: " + said))
+                self.assertIsNone(x.state())
 
 
 class IndexTests(BrowserTest):
@@ -621,7 +692,8 @@ def main():
     for name, tests in (("Page", PageTests), ("NoWebGL", NoWebGLTests), ("Index", IndexTests),
                         ("SameRun", SameRunTests), ("Control", ControlTests),
                         ("Resume", ResumeTests), ("Keep", KeepTests), ("Code", CodeTests),
-                        ("Study", StudyTests), ("Playground", PlaygroundTests)):
+                        ("Study", StudyTests), ("Playground", PlaygroundTests),
+                        ("Experiment", ExperimentTests)):
         globals()[name] = type(name, (kind, tests, unittest.TestCase), {})
     unittest.main(module="__main__", argv=[sys.argv[0], "-v", *sys.argv[3:]])
 

@@ -9,42 +9,64 @@
 const WIDTH = 800, HEIGHT = 600;
 
 // Python's math.hypot, which rounds as no browser's Math.hypot does (a third of the
-// distances here differed in their last digit): the squares summed exactly in two parts
-// each, scaled to below 1 by a power of two, the root corrected once.
-function split(x) {
-  const t = x * 134217729.0;  // 2^27 + 1
-  const hi = t - (t - x);
-  return [hi, x - hi];
-}
-
-function square(x, y) {
-  const [xh, xl] = split(x), [yh, yl] = split(y);
-  const p = xh * yh, q = xh * yl + xl * yh, z = p + q;
-  return [z, p - z + q + xl * yl];
-}
+// distances here differed in their last digit): both squares, scaled below 1 by a power
+// of two, summed exactly as a sum and the parts it lost (Dekker's products), the root then
+// corrected once. Written out without arrays: it runs three times a creature a frame.
+const SPLIT = 134217729.0;  // 2^27 + 1
+const bits = new Float64Array(1);
+const words = new Uint32Array(bits.buffer);
 
 export function hypot(a, b) {
   a = Math.abs(a);
   b = Math.abs(b);
-  const max = Math.max(a, b);
-  if (max === Infinity || Number.isNaN(a) || Number.isNaN(b) || max === 0) {
-    return max === Infinity ? max : max === 0 ? 0 : NaN;
+  if (a === Infinity || b === Infinity) {
+    return Infinity;
   }
-  // frexp's exponent: 2^(e - 1) <= max < 2^e.
-  let e = Math.floor(Math.log2(max)) + 1;
-  e += (2 ** e <= max ? 1 : 0) - (2 ** (e - 1) > max ? 1 : 0);
-  const scale = 2 ** -e;
+  if (a !== a || b !== b) {
+    return NaN;
+  }
+  const max = a > b ? a : b;
+  if (max === 0) {
+    return 0;
+  }
+  // frexp's exponent e, 2^(e - 1) <= max < 2^e, from the bits of a normal number, and
+  // 2^-e made of bits too: a third of the time a power took.
+  bits[0] = max;
+  const e = ((words[1] >>> 20) & 0x7ff) - 1022;
+  words[1] = (1023 - e) << 20;
+  words[0] = 0;
+  const scale = bits[0];
   let sum = 1.0, low = 0.0, lost = 0.0;
-  const add = ([high, below]) => {
-    const s = sum + high;
-    lost += sum - s + high;
-    sum = s;
-    low += below;
-  };
-  add(square(a * scale, a * scale));
-  add(square(b * scale, b * scale));
+  let x = a * scale, t = x * SPLIT, hi = t - (t - x), lo = x - hi;
+  let p = hi * hi, q = hi * lo + lo * hi, z = p + q, s = sum + z;
+  low += p - z + q + lo * lo;
+  lost += sum - s + z;
+  sum = s;
+  x = b * scale;
+  t = x * SPLIT;
+  hi = t - (t - x);
+  lo = x - hi;
+  p = hi * hi;
+  q = hi * lo + lo * hi;
+  z = p + q;
+  s = sum + z;
+  low += p - z + q + lo * lo;
+  lost += sum - s + z;
+  sum = s;
   let h = Math.sqrt(sum - 1.0 + (low + lost));
-  add(square(-h, h));
+  // The square of the root, taken off: -h times h, split alike.
+  t = -h * SPLIT;
+  const nh = t - (t - -h), nl = -h - nh;
+  t = h * SPLIT;
+  hi = t - (t - h);
+  lo = h - hi;
+  p = nh * hi;
+  q = nh * lo + nl * hi;
+  z = p + q;
+  s = sum + z;
+  low += p - z + q + nl * lo;
+  lost += sum - s + z;
+  sum = s;
   h += (sum - 1.0 + (low + lost)) / (2.0 * h);
   return h / scale;
 }
