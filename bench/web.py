@@ -48,6 +48,13 @@ FAR, FAR_PROGRAM = 100_000, "moblings_fenced"
 FAR_GOAL = 10.0          # s: from opening the link to frame FAR to the page paused there
 ANSWER_GOAL = 1000 / 60  # ms: Pause and Close answer within a frame
 PAUSES = 5               # Pause pressed in each round
+# An experiment in the page: the fenced creatures' turn chance swept over five values, ten
+# runs of 10,000 frames each (500,000 passes), on one worker and on two.
+SWEEP = ("preset=moblings_fenced&vary=TurnChance=0,0.01,0.1,0.5,1&runs=10&frames=10000"
+         "&seed=%d" % SEED)
+SWEEP_GOAL = 3.0         # s on two workers, from the page's start to its table
+SCALING_GOAL = 1.7       # two workers' passes a second against one's
+HOLD_GOAL = 50.0         # ms from Pause to every run held
 
 WATCH = """
 (function () {
@@ -141,6 +148,28 @@ def far_frame(browser, site):
 CROWDS = ((1000, None), (10000, 0.95), (100000, 0.5))
 
 
+def experiment(browser, site, workers, pauses=0):
+    """The sweep on `workers` workers: (its seconds from start to table, its passes a
+    second), as the page counts them, and how soon every run was held at each of `pauses`
+    presses of Pause, in ms."""
+    x = web.Experiment(browser, site, SWEEP + "&workers=%d" % workers)
+    held = []
+    x.wait_state("running", *x.ENDED)
+    for _ in range(pauses):
+        time.sleep(0.2)
+        if x.state() != "running":
+            break
+        x.press("pause")
+        held.append(float(web.wait_for("every run held", lambda: browser.execute_script(
+            "return document.getElementById('experiment-progress').dataset.pauseAnswer"),
+            web.LOAD_TIMEOUT)))
+        x.press("pause")
+    x.wait_state(*x.ENDED)
+    seconds = float(browser.execute_script(
+        "return document.getElementById('experiment-progress').dataset.seconds"))
+    return seconds, x.passes() / seconds, held
+
+
 def crowd(browser, site, population, trails, seconds):
     """(frames a second, JavaScript heap MB at the end) of the playground running
     moblings_fenced's settings with `population` creatures."""
@@ -228,6 +257,15 @@ def main(argv=None):
                 ran.append(running)
                 pauses += paused
                 closes.append(closed)
+            sweeps = {1: [], 2: []}
+            holds = []
+            for rnd in range(args.rounds):
+                for workers in sweeps:
+                    print("round %d/%d: an experiment on %d worker%s"
+                          % (rnd + 1, args.rounds, workers, "s" if workers > 1 else ""),
+                          file=sys.stderr, flush=True)
+                    sweeps[workers].append(experiment(browser, site, workers)[:2])
+                holds += experiment(browser, site, 2, PAUSES)[2]
         finally:
             browser.quit()
     met = True
@@ -287,6 +325,20 @@ def main(argv=None):
               "goals: frame %d of %s in under %g s: %s; Pause and Close answer within a frame "
               "(%.1f ms): %s" % (FAR, FAR_PROGRAM, FAR_GOAL, "met" if far_met else "missed",
                                  ANSWER_GOAL, "met" if answer_met else "missed")]
+    took = {w: statistics.median(s for s, _ in found) for w, found in sweeps.items()}
+    rate = {w: statistics.median(r for _, r in found) for w, found in sweeps.items()}
+    lines += ["",
+              "An experiment in the page: experiment.html?%s (500,000 passes), from its start "
+              "to its table, median of %d" % (SWEEP, args.rounds),
+              "%-8s %8s %10s" % ("workers", "seconds", "passes/s")]
+    lines += ["%-8d %8.2f %10.0f" % (w, took[w], rate[w]) for w in sweeps]
+    lines += ["Pause holds every run in %.1f ms (median of %d), at most %.1f ms"
+              % (statistics.median(holds), len(holds), max(holds)),
+              "goals: under %g s on two workers: %s; two workers at least %g times one's "
+              "passes a second (%.2f): %s; Pause within %g ms: %s"
+              % (SWEEP_GOAL, "met" if took[2] < SWEEP_GOAL else "missed", SCALING_GOAL,
+                 rate[2] / rate[1], "met" if rate[2] / rate[1] >= SCALING_GOAL else "missed",
+                 HOLD_GOAL, "met" if statistics.median(holds) <= HOLD_GOAL else "missed")]
     print("\n".join(lines))
     return 0
 

@@ -382,7 +382,7 @@ function start(x) {
   let next = 0, done = 0, passesDone = 0, failed = null;
   let began = performance.now(), pausedFor = 0, pausedAt = null;
   const workers = [];
-  x.running = {workers: workers, jobs: jobs};
+  let holding = new Set();   // workers whose runs a pause has not yet held
 
   function give(worker) {
     if (next >= jobs.length || failed !== null || x.state !== 'running' && x.state !== 'paused') {
@@ -437,6 +437,7 @@ function start(x) {
                            (left > 0 ? '; about ' + Math.ceil(left) + ' s left' : '');
     progress.dataset.runs = done;
     progress.dataset.passes = passes;
+    progress.dataset.seconds = seconds;
   }
 
   for (let i = 0; i < workerCount(jobs.length); i++) {
@@ -447,6 +448,12 @@ function start(x) {
       const m = event.data;
       if ('progress' in m) {
         worker.frames = m.frames;
+      } else if ('held' in m) {
+        holding.delete(worker);
+        if (holding.size === 0 && pausedAt !== null) {
+          // How long the last of the runs under way took to stop.
+          progress.dataset.pauseAnswer = performance.now() - pausedAt;
+        }
       } else if ('done' in m) {
         const job = jobs[m.done];
         x.groups[job.group].runs.push({run: job.run, seed: job.seed, rows: m.rows,
@@ -483,6 +490,8 @@ function start(x) {
     workers.forEach((w) => w.postMessage({pause: to}));
     if (to) {
       pausedAt = performance.now();
+      holding = new Set(workers.filter((w) => w.job !== null));
+      delete progress.dataset.pauseAnswer;
     } else {
       pausedFor += performance.now() - pausedAt;
       pausedAt = null;
@@ -600,6 +609,19 @@ function viridis(t) {
   return 'rgb(' + a.map((v, k) => Math.round(v + (b[k] - v) * f)).join(',') + ')';
 }
 
+// Round numbers from `low` to `high` for an axis, four or so; whole ones where asked.
+function ticks(low, high, whole) {
+  const rough = (high - low) / 4;
+  const power = 10 ** Math.floor(Math.log10(rough));
+  let step = [1, 2, 5, 10].map((f) => f * power).find((s) => s >= rough);
+  step = whole ? Math.max(1, Math.round(step)) : step;
+  const out = [];
+  for (let v = Math.ceil(low / step) * step; v <= high; v += step) {
+    out.push(+v.toPrecision(6));
+  }
+  return out;
+}
+
 function plot(x) {
   const canvas = element('experiment-plot');
   const c = canvas.getContext('2d');
@@ -613,10 +635,16 @@ function plot(x) {
   c.font = '16px sans-serif';
   c.textAlign = 'center';
   const seeds = x.seed + (x.runs > 1 ? ' to ' + (x.seed + x.runs - 1) : '');
-  c.fillText(x.preset + (sweep ? ' with ' + x.vary.field.name + ' = ' + x.vary.texts.join(', ')
-                                : '') + ': ' + x.runs + ' run' + (x.runs > 1 ? 's' : '') +
-             ' of ' + x.frames + ' frames' + (x.step ? ' of ' + x.step + ' ms' : '') +
-             (sweep ? ' each' : '') + ', seeds ' + seeds, canvas.width / 2, 24);
+  const given = Object.entries(x.changed).map((pair) => pair.join('='));
+  const title = x.preset + (given.length ? ' (' + given.join(', ') + ')' : '') +
+                (sweep ? ' with ' + x.vary.field.name + ' = ' + x.vary.texts.join(', ') : '') +
+                ': ' + x.runs + ' run' + (x.runs > 1 ? 's' : '') + ' of ' + x.frames +
+                ' frames' + (x.step ? ' of ' + x.step + ' ms' : '') + (sweep ? ' each' : '') +
+                ', seeds ' + seeds;
+  // As the desktop's: a title too long for a line is broken after the program.
+  const lines = title.length <= 95 ? [title] : [title.slice(0, title.indexOf(': ') + 1),
+                                                title.slice(title.indexOf(': ') + 2)];
+  lines.forEach((line, i) => c.fillText(line, canvas.width / 2, 22 + 19 * i));
   // Each value's median and quartiles over the points every run of it reached.
   const drawn = all.map((s) => {
     const end = Math.min(...s.runs.map((r) => r.x[r.x.length - 1]));
@@ -637,9 +665,9 @@ function plot(x) {
   const xEnd = Math.max(1, ...drawn.map((d) => d.points[d.points.length - 1]));
   const colours = sweep ? drawn.map((_, i) => viridis(drawn.length > 1 ? 0.85 * i / (drawn.length - 1) : 0))
                         : null;
-  const W = 460, H = 215;
+  const W = 400, H = 205;
   PANELS.forEach(([title, unit], m) => {
-    const left = 70 + (m % 2) * 490, top = 60 + Math.floor(m / 2) * 270;
+    const left = 70 + (m % 2) * 490, top = 70 + Math.floor(m / 2) * 265;
     let high = unit === 'creatures' ? population + 0.5 : 1;
     if (unit !== 'creatures') {
       for (const d of drawn) {
@@ -662,11 +690,13 @@ function plot(x) {
     c.fillText(title.replace('%s', x.groups[0].centre[0] ? '(400, 300)' : '(0, 0)'),
                left + W / 2, top - 8);
     c.font = '11px sans-serif';
-    for (let i = 0; i <= 4; i++) {
-      c.textAlign = 'right';
-      c.fillText(String(+(low + (high - low) * i / 4).toPrecision(3)), left - 4, py(low + (high - low) * i / 4) + 4);
-      c.textAlign = 'center';
-      c.fillText(String(+(xEnd * i / 4).toPrecision(4)), px(xEnd * i / 4), top + H + 14);
+    c.textAlign = 'right';
+    for (const v of ticks(Math.max(low, 0), high, unit === 'creatures')) {
+      c.fillText(String(v), left - 4, py(v) + 4);
+    }
+    c.textAlign = 'center';
+    for (const v of ticks(0, xEnd, !timed)) {
+      c.fillText(String(v), px(v), top + H + 14);
     }
     c.save();
     c.beginPath();
@@ -717,7 +747,7 @@ function plot(x) {
     }
   });
   // The key, where the sixth panel would be.
-  const left = 70 + 490, top = 60 + 2 * 270;
+  const left = 70 + 490, top = 70 + 2 * 265;
   c.font = '13px sans-serif';
   c.textAlign = 'left';
   const key = sweep ? drawn.map((d, i) => [colours[i], x.vary.field.name + ' = ' + d.s.group.value])

@@ -9,7 +9,8 @@
 // (settings: every field's value, in the order of include/settings.h; step: ms a pass on
 // the program's clock, or null; speed: a timed program's, else null), {pause: true},
 // {pause: false}.
-// To the page: {progress: id, frames} now and then, {done: id, rows, clock, frames} (rows:
+// To the page: {progress: id, frames} now and then, {held: id} as a pause holds the run,
+// {done: id, rows, clock, frames} (rows:
 // a Float64Array of five measures a measured frame, NaN where a frame has no step; clock:
 // a timed program's seconds at each, else null), or {failed: id, why}.
 import {advance, measuring, NAMES} from './measures.js';
@@ -85,6 +86,11 @@ function make(job) {
     }
   }
 
+  function measure(k) {
+    return advance(measuring(k, now, k ? before : null, start, job.centre[0], job.centre[1]),
+                   Infinity);
+  }
+
   function frameDrawn(placed) {
     const k = frames++;
     // Two copies taken in turn: the frame before is all a step needs.
@@ -95,16 +101,15 @@ function make(job) {
     if (start === null) {
       start = now;
     }
-    const measure = () => advance(measuring(k, now, k ? before : null, start, job.centre[0],
-                                            job.centre[1]), Infinity);
-    const row = k % job.every === 0 ? measure() : null;
+    const row = k % job.every === 0 ? measure(k) : null;
     if (row) {
-      rows.push(...NAMES.map((name) => (row[name] === null ? NaN : row[name])));
+      rows.push(row.inside, row.outside, row['mean-distance'], row['mean-from-start'],
+                row['mean-step'] ?? NaN);
     }
     // A timed program's clock, which its steps give back as the desktop reads it: each
     // frame's step is its speed times the whole milliseconds the clock counted for it.
     if (seconds && k > 0) {
-      ms += roundEven((row || measure())['mean-step'] / job.speed);
+      ms += roundEven((row || measure(k))['mean-step'] / job.speed);
     }
     if (seconds && row) {
       seconds.push(ms / 1000);
@@ -130,6 +135,7 @@ function make(job) {
   function slice(wake) {
     if (paused) {
       held = () => slice(wake);
+      postMessage({held: job.id});
       return;
     }
     sliceEnd = performance.now() + SLICE;
@@ -154,7 +160,8 @@ function make(job) {
       if (job.frames === 1) {
         module._web_request_quit();
       }
-      sliceEnd = performance.now() + SLICE;
+      // A run begun while the page holds the others waits with them from its first pass.
+      sliceEnd = paused ? 0 : performance.now() + SLICE;
     },
     onExit: (status) => {
       if (ended) {
