@@ -179,6 +179,11 @@ function check(given) {
       runs: [],
     };
   });
+  if (step === null && groups.some((g) => g.speed !== null)) {
+    // The desktop would run it by the machine's clock, which no page can repeat.
+    throw new Invalid('a timed program repeats its runs only on a fixed step: give the step ' +
+                      '(--step) in milliseconds');
+  }
   const experiment = {preset: given.preset, whole: preset.whole, changed: changed, vary: vary,
                       runs: runs, frames: frames, step: step, every: every, seed: seed,
                       groups: groups};
