@@ -5,7 +5,8 @@
 # in docs/pictures/ (or the folder given), with their tables beside them in out/. Every
 # experiment starts at the same fixed second and runs a fixed number of frames, the timed
 # moblings_herd with a fixed frame step of 16 ms: its tables are the same bytes every time
-# and on every machine, however fast or busy.
+# and on every machine, however fast or busy. Runs of frames are not drawn (see
+# scripts/experiment.sh), so the runs take seconds; most of the rest is the plots.
 #
 #   scripts/experiments-pictures.sh [FOLDER]
 #
@@ -21,6 +22,8 @@ pictures=${1:-docs/pictures}
 seed=1767225600 # 2026-01-01 00:00:00 UTC
 step=16         # ms: a frame of a screen that shows 60 a second
 mkdir -p "$pictures" out
+# Built once for all of them: each experiment then takes its program's path as it is.
+build=$(scripts/prepare.sh moblings)
 # What each answers: how many creatures walk out for good, whether the herd stays near the
 # centre, how far the lone creature gets from its start; and, sweeping one setting, how far
 # the herd spreads as it turns more often, how many of fenced's creatures walk out when
@@ -33,7 +36,7 @@ for plot in "experiment-fenced moblings_fenced 8 2000" "experiment-herd moblings
     read -r name program runs frames vary <<<"$plot"
     runs=${EXPERIMENT_RUNS:-$runs}
     frames=${EXPERIMENT_FRAMES:-$frames}
-    scripts/experiment.sh --seed "$seed" --step "$step" --frames "$frames" \
-        ${vary:+--vary "$vary"} "$program" "$runs" "out/$name"
+    MOBLINGS_BUILD_DIR=$build scripts/experiment.sh --seed "$seed" --step "$step" \
+        --frames "$frames" ${vary:+--vary "$vary"} "$build/$program" "$runs" "out/$name"
     cp "out/$name.png" "$pictures/$name.png"
 done
