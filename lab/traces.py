@@ -307,6 +307,7 @@ def _watched(program, seconds, display, tools, env, say, frames, step, how, bene
 
 
 def _run(drawn, ends, ortho, record, window, out, trace, step, say):
+    """The Run of what was read, its rate and seconds by the step or the frame counter."""
     if step:
         rate, span = 1000 / step, (record.swaps - 1) * step / 1000
         say("it drew %d frames, %d ms apart by its own clock: %.3f s"

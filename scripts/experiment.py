@@ -65,6 +65,8 @@ HEADER = ["run", "seed", "step_ms", "frame", "inside", "outside", "mean_distance
 PROGRESS_EVERY = 10.0      # s: the longest silence while runs go on
 GUESS = 3.0                # s: what a run takes beyond its SECONDS, until one has ended
 GUESS_RATE = 100.0         # frames a second a traced run draws, until one has ended
+GUESS_RECORDED = 1.0       # s: what a recorded run takes beyond its frames, until one has ended
+GUESS_RECORDED_RATE = 20000.0  # frames a second a recorded run makes, until one has ended
 BUILD_GUESS = 40.0         # s: what building a variant takes, until one is built
 
 
@@ -145,8 +147,10 @@ class Length(namedtuple("Length", "seconds frames step")):
         """What gives it after PROGRAM and RUNS."""
         return "" if self.frames is not None else " %g" % self.seconds
 
-    def guess(self):
-        """What a run takes, until one has ended."""
+    def guess(self, timed):
+        """What a run takes, until one has ended; `timed`: of a timed program."""
+        if recordable(self.frames, self.step, timed):
+            return GUESS_RECORDED + self.frames / GUESS_RECORDED_RATE
         return GUESS + (self.seconds if self.frames is None else self.frames / GUESS_RATE)
 
 
@@ -183,8 +187,8 @@ class Experiment:
     uses meanwhile, stopped at once when the experiment is given up. A server is kept for
     the next run: starting one costs as much as a run of frames."""
 
-    def __init__(self, length, tools, workers, every=1):
-        self.length, self.tools, self.every = length, tools, every
+    def __init__(self, length, tools, workers, every=1, timed=False):
+        self.length, self.tools, self.every, self.timed = length, tools, every, timed
         self.workers = workers
         self.lock = threading.Lock()
         self.servers = set()  # every server started, to stop
@@ -240,7 +244,7 @@ class Experiment:
 
     def time_left(self, waiting):
         with self.lock:
-            each = sum(self.took) / len(self.took) if self.took else self.length.guess()
+            each = sum(self.took) / len(self.took) if self.took else self.length.guess(self.timed)
             now = time.monotonic()
             running = max((each - (now - t) for t in self.started.values()), default=0)
         return max(0.0, running) + runs_take(waiting, self.workers, each)
@@ -564,12 +568,14 @@ def main():
         runs = args.runs * max(1, len(values))
         workers = min(runs, len(os.sched_getaffinity(0)))
         seeds = "seeds %d to %d" % (first, first + args.runs - 1)
-        experiment = Experiment(length, os.path.join(args.build, "bench"), workers, every)
+
+        def runs_left():
+            return runs_take(runs, workers, length.guess(description.timed))
+
         if values and not setting:
             # Only --set: one variant, then an experiment as of any program.
             say("%s with %s: a variant to build" % (name, ", ".join(args.set)))
-            program_run = build_all(args.build, name, setting, values,
-                                    lambda: runs_take(runs, workers, length.guess()))[0]
+            program_run = build_all(args.build, name, setting, values, runs_left)[0]
             description = variants.described(description, name, values[0])
             values = []
         else:
@@ -581,7 +587,7 @@ def main():
                    "s" if len(values) > 1 else "", args.runs, "s" if args.runs > 1 else "",
                    length, workers, seeds))
             paths = build_all(args.build, name, setting, values,
-                              lambda: runs_take(runs, workers, length.guess()))
+                              runs_left)
             groups = [Group(v.text, variants.described(description, name, v), [])
                       for v in values]
             # Run i of every value, then run i + 1: the values meet the same load.
@@ -594,6 +600,8 @@ def main():
             groups = [Group(None, description, [])]
             jobs = [Job(0, run, first + run - 1, program_run, description, "")
                     for run in range(1, args.runs + 1)]
+        experiment = Experiment(length, os.path.join(args.build, "bench"), workers, every,
+                                description.timed)
         for result in experiment.run_all(jobs):
             groups[result.group].results.append(result)
         write_csv(groups, stem + ".csv", length.step, setting)
