@@ -4,7 +4,8 @@
 # benchmark: the simulation's cost per creature beside its floor, without and with
 # link-time optimisation, then each program's frame rate, start-up time and peak memory
 # beside its limit, the least SDL and OpenGL on this machine need to draw what it draws,
-# and in a web browser each program's download and frame rate beside an empty page's (the
+# how long an experiment of undrawn runs takes (scripts/experiment.sh --frames), and in a
+# web browser each program's download and frame rate beside an empty page's (the
 # site built by scripts/web.sh).
 # Prints the tables and keeps them in build-bench/bench-report.txt. Nothing fails on a
 # slow machine: figures are reported.
@@ -13,6 +14,7 @@
 #   BENCH_MIN_TIME     seconds each simulation benchmark runs at the least (Google's default)
 #   FRAMERATE_SECONDS  how long each program shows its window (3)
 #   FRAMERATE_ROUNDS   how many times each program is measured, median reported (5)
+#   BENCH_EXPERIMENT_FRAMES, BENCH_EXPERIMENT_RUNS  the experiment's size (10000 frames, 10 runs)
 #   BENCH_BUILD_DIR    measure the build in this folder as it is, instead of making one
 #   BENCH_WEB_SITE     measure the web site in this folder as it is, instead of building it
 #   WEB_SECONDS        how long each page's frames are counted (5)
@@ -69,6 +71,21 @@ framerate_load=$(load)
 say "measuring frame rates ($seconds s a run, $rounds round(s))"
 framerate=$(/usr/bin/python3 bench/framerate.py "$dir" --seconds "$seconds" --rounds "$rounds")
 
+# An experiment of undrawn runs, timed whole as a user waits for it: X servers, runs,
+# measures, table and plot.
+frames=${BENCH_EXPERIMENT_FRAMES:-10000}
+runs=${BENCH_EXPERIMENT_RUNS:-10}
+say "timing an experiment: $runs runs of moblings_fenced, $frames frames each"
+begun=$(date +%s.%N)
+/usr/bin/python3 scripts/experiment.py --build "$dir" --seed 1767225600 --frames "$frames" \
+    moblings_fenced "$runs" "$results/experiment" 2>"$results/experiment.log" ||
+    { cat "$results/experiment.log"; exit 1; }
+took=$(echo "$begun $(date +%s.%N)" | awk '{ printf "%.1f", $2 - $1 }')
+experiment="experiment of $runs runs of moblings_fenced, $frames frames each (scripts/experiment.sh\
+ --frames $frames moblings_fenced $runs, without its build check): $took s, of it $(sed -n \
+    's/^experiment: all [0-9]* runs took \(.*\)/\1/p' "$results/experiment.log") the runs\
+ (goal at 10000 frames and 10 runs: under 10 s)"
+
 site=${BENCH_WEB_SITE:-}
 if [ -z "$site" ]; then
     say "building the web site"
@@ -91,6 +108,8 @@ browser=$(/usr/bin/python3 bench/web.py "$site" --seconds "${WEB_SECONDS:-5}" --
     /usr/bin/python3 bench/simulation_report.py "${reports[@]}"
     echo
     echo "$framerate"
+    echo
+    echo "$experiment"
     echo
     echo "$(chromium --version 2>/dev/null || echo Chromium); $(emcc --version 2>/dev/null | head -n1)"
     echo "$browser"
