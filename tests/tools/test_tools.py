@@ -303,7 +303,9 @@ class Failures(ToolTest):
                     ("record.sh", ["--step", "16.5"] + run, 1, step + ", not '16.5'"),
                     ("experiment.sh", ["--step", "1001"] + run, 1, step + ", not '1001'"),
                     ("trails.sh", ["--frames", "0", run[0], run[2]], 1, frames + ", not '0'"),
-                    ("experiment.sh", ["--frames", "ten"] + run, 1, frames + ", not 'ten'")):
+                    ("experiment.sh", ["--frames", "ten"] + run, 1, frames + ", not 'ten'"),
+                    ("experiment.sh", ["--every", "0"] + run, 1, "error: the measuring "
+                     "interval (--every) must be a whole number from 1 up, not '0'")):
                 with self.subTest(" ".join([script] + args[:2])):
                     done = self.tool(script, *args)
                     self.assertEqual(done.returncode, status, done.stderr)
