@@ -43,7 +43,7 @@ struct shape {
 static struct shape* pass; /* the shapes of the pass being placed */
 static uint32_t placed;
 static uint32_t room;
-static int placing; /* a shape is placed and not yet begun */
+static int placing;   /* a shape is placed and not yet begun */
 static int projected; /* glOrtho has been called: passes are the program's own */
 static int out = -1;
 static pid_t writer;
@@ -150,9 +150,8 @@ void glMatrixMode(GLenum mode) {
 
 void glLoadIdentity(void) {}
 
-void gluLookAt(GLdouble eye_x, GLdouble eye_y, GLdouble eye_z, GLdouble centre_x,
-               GLdouble centre_y, GLdouble centre_z, GLdouble up_x, GLdouble up_y,
-               GLdouble up_z) {
+void gluLookAt(GLdouble eye_x, GLdouble eye_y, GLdouble eye_z, GLdouble centre_x, GLdouble centre_y,
+               GLdouble centre_z, GLdouble up_x, GLdouble up_y, GLdouble up_z) {
     (void)eye_x, (void)eye_y, (void)eye_z, (void)centre_x, (void)centre_y, (void)centre_z;
     (void)up_x, (void)up_y, (void)up_z;
 }
