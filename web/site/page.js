@@ -25,6 +25,8 @@
 // its program by run(). Scripts from outside the page (the tests, the benchmarks) read the
 // run through window.Page.
 
+import {program} from './program.js';
+
 const page = (function () {
   function element(id) {
     return document.getElementById(id);
@@ -50,7 +52,8 @@ const page = (function () {
   var given = wholeNumber('seed', 0, 4294967295);
   var seed = given === null ? Math.floor(Date.now() / 1000) : given;
   var stopAt = wholeNumber('frames', 1, Number.MAX_SAFE_INTEGER);
-  var fixedStep = wholeNumber('step', 1, 1000);  // ms a pass on the program's clock, or null
+  // The run: its seed, its clock with the fixed step, if any, and its frames.
+  var running = program(seed, wholeNumber('step', 1, 1000), frameDrawn);
 
   // -- what the program drew ----------------------------------------------------------
   // Every frame's placed shapes, x, y, rotation (NaN: unturned) each, kept in large
@@ -223,17 +226,13 @@ const page = (function () {
   }
 
   // -- the run's own time ---------------------------------------------------------------
-  var frames = 0;          // frames the program has drawn
   var speed = 1;
   var fast = false;        // passes run as fast as they go
   var rushing = stopAt !== null;  // as fast as it goes to the frame the address names
   var paused = false;
   var passes = 0;          // passes the program may still run before the browser shows one
-  var timed = false;       // the program reads its frame clock
-  var clock = 0;           // ms that clock reads
   var before = null;       // when the browser showed the frame before
   var interval = 1000 / 60;// ms between the browser's frames, lately
-  var wake = null;         // runs the program's next pass, while it waits for one
   var over = false;
   var pictured = -1;       // the frames drawn when the canvas was drawn, in the task that drew it
   var closing = false;     // Close was pressed, and the pass that sees it has not yet run
@@ -261,7 +260,7 @@ const page = (function () {
 
   // The address's parts that name the run wherever it runs: its seed and its step.
   function runParts() {
-    return [['seed', seed]].concat(fixedStep === null ? [] : [['step', fixedStep]]);
+    return [['seed', seed]].concat(running.step === null ? [] : [['step', running.step]]);
   }
 
   // What a page adds to its address: before(), parts to go before the seed, and after(),
@@ -281,7 +280,7 @@ const page = (function () {
 
   function address() {
     var extra = more();
-    var moment = paused && !over ? [['frames', frames]] : [];
+    var moment = paused && !over ? [['frames', running.frames()]] : [];
     return location.href.split(/[?#]/)[0] + '?' +
            queryOf(extra.before.concat(runParts(), moment, extra.after));
   }
@@ -293,12 +292,6 @@ const page = (function () {
     if (change) {
       change.href = 'playground.html?' + queryOf([['preset', name]].concat(runParts()));
     }
-  }
-
-  function runPass() {
-    var go = wake;
-    wake = null;
-    go();
   }
 
   // Pause takes effect at the end of the next pass, so that the picture it holds is one
@@ -323,7 +316,7 @@ const page = (function () {
   // shows a frame, and the one a pause will hold. Drawing is most of a pass's cost, and a
   // picture drawn over by the next pass in the same task is never seen.
   function drawsNext() {
-    if (pauseAsked || frames + 1 === stopAt) {
+    if (pauseAsked || running.frames() + 1 === stopAt) {
       return true;
     }
     if (fast) {
@@ -334,24 +327,20 @@ const page = (function () {
 
   // Returns whether the program runs its next pass at once (Module.drawing says whether it
   // draws it) rather than waiting for the page to wake it.
-  function frameDrawn(placed, edges) {
+  function frameDrawn(frame, placed, edges) {
     if (view === null) {
       view = Array.from(edges);
     }
-    frames++;
+    var frames = running.frames();
     if (Module.drawing) {
       pictured = frames;
     }
     keep(placed);
     watchers.frame.forEach(function (watch) {
-      watch(frames - 1, placed);
+      watch(frame, placed);
     });
-    // As the desktop's --step: the clock moves on at the swap, and at no other time.
-    if (fixedStep !== null) {
-      clock += fixedStep;
-    }
     passes = Math.max(0, passes - 1);
-    if (frames === 1 && timed) {
+    if (frames === 1 && running.timed()) {
       fixed.disabled = stepMs.disabled = false;
     }
     if (frames === stopAt && rushing) {
@@ -394,16 +383,16 @@ const page = (function () {
 
   channel.port1.onmessage = function () {
     queued = false;
-    if (!fast || paused || over || !wake) {
+    if (!fast || paused || over || !running.waiting()) {
       return;
     }
     pictured = -1;
-    var start = performance.now(), first = frames;
+    var start = performance.now(), first = running.frames();
     sliceEnd = start + SLICE;
     Module.drawing = drawsNext();
-    runPass();
-    passCost = (performance.now() - start) / Math.max(1, frames - first);
-    if (pictured === frames) {
+    running.pass();
+    passCost = (performance.now() - start) / Math.max(1, running.frames() - first);
+    if (pictured === running.frames()) {
       pictureDue = false;
     }
     show();
@@ -422,26 +411,26 @@ const page = (function () {
       interval = now - before;
     }
     if (!paused && before !== null) {
-      if (fixedStep === null) {
-        clock += interval * speed;
+      if (running.step === null) {
+        running.elapse(interval * speed);
       }
       // No backlog: a frame the program missed is not made up for later.
-      var each = timed && fixedStep === null ? 1 : speed;
+      var each = running.timed() && running.step === null ? 1 : speed;
       passes = Math.min(passes + each, Math.max(each, 1));
     }
     before = now;
     if (fast) {
       pictureDue = true;
       queueSlice();
-    } else if (wake && passes >= 1 && !paused) {
+    } else if (running.waiting() && passes >= 1 && !paused) {
       Module.drawing = drawsNext();
-      runPass();
+      running.pass();
     }
     show();
   }
 
   function show() {
-    var text = String(frames);
+    var text = String(running.frames());
     if (frameShown.textContent !== text) {
       frameShown.textContent = text;
     }
@@ -521,10 +510,10 @@ const page = (function () {
   // browser lets a page's own tasks wait until it has shown a frame after a click, and
   // the answer came a frame or more late.
   function passNow() {
-    if (fast && wake) {
+    if (fast && running.waiting()) {
       pictured = -1;
       Module.drawing = drawsNext();
-      runPass();
+      running.pass();
       show();
     }
   }
@@ -547,14 +536,14 @@ const page = (function () {
     }
   });
   step.addEventListener('click', function () {
-    if (paused && wake) {
+    if (paused && running.waiting()) {
       pictured = -1;
       passes = 1;
-      if (fixedStep === null) {
-        clock += interval * speed;
+      if (running.step === null) {
+        running.elapse(interval * speed);
       }
       Module.drawing = true;
-      runPass();
+      running.pass();
       show();
       showLink();
     }
@@ -581,8 +570,8 @@ const page = (function () {
 
   // The fixed step, ticked or not, and its milliseconds: a whole number from 1 to 1000,
   // or else the one it was.
-  var ms = fixedStep === null ? 16 : fixedStep;
-  fixed.checked = fixedStep !== null;
+  var ms = running.step === null ? 16 : running.step;
+  fixed.checked = running.step !== null;
   stepMs.value = ms;
 
   function setStep() {
@@ -591,7 +580,7 @@ const page = (function () {
       ms = given;
     }
     stepMs.value = ms;
-    fixedStep = fixed.checked ? ms : null;
+    running.step = fixed.checked ? ms : null;
     showLink();
   }
   fixed.addEventListener('change', setStep);
@@ -600,20 +589,10 @@ const page = (function () {
   // Starts the program whose script is `script`.js in the canvas; beforeMain(Module), if
   // given, runs once its module is ready and before its main begins.
   function run(script, beforeMain) {
-    window.Module = {
+    window.Module = Object.assign(running.module, {
       canvas: canvas,
       // Keys reach the program while its canvas has the focus, as keys reach a window.
       keyboardListeningElement: canvas,
-      seed: seed,
-      drawing: true,           // whether the pass the program runs now is drawn
-      ticks: function () {
-        timed = true;
-        return Math.floor(clock);
-      },
-      frameDrawn: frameDrawn,
-      waitForPass: function (next) {
-        wake = next;
-      },
       print: function (line) {
         lines.push(line);
         if (lines.length > LINES_MOST) {
@@ -621,9 +600,6 @@ const page = (function () {
           lines.splice(0, old);
           letGo += old;
         }
-      },
-      printErr: function (line) {
-        console.warn(line);
       },
       onRuntimeInitialized: function () {
         // Before main starts: a page may set what the program reads as it starts.
@@ -640,7 +616,7 @@ const page = (function () {
       onAbort: function (what) {
         ended('stopped: ' + what);
       },
-    };
+    });
     var loader = document.createElement('script');
     loader.src = script + '.js';
     document.body.appendChild(loader);
@@ -669,7 +645,7 @@ const page = (function () {
       return positionsCsv().join('');
     },
     frames: function () {
-      return frames;
+      return running.frames();
     },
     // The frames drawn when the canvas's picture was drawn, while the task that drew it
     // runs, or -1: a WebGL canvas reads black in any other task, and the page draws only
@@ -683,7 +659,7 @@ const page = (function () {
     seed: seed,
     // The fixed step, ms a pass, or null on the page's clock.
     step: function () {
-      return fixedStep;
+      return running.step;
     },
     // Whether the program waits between two passes until the page lets it run one: paused.
     holding: function () {

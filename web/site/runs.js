@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// An experiment's worker: makes the runs the page hands it, one at a time, each a
-// new instance of the playground's classes beneath no page (web/worker.cpp), run as fast
-// as it goes for exactly the frames asked for, and keeps the measures of every K-th frame,
-// never the positions. The page holds all its workers with Pause: a run answers between
-// two slices of passes, a few milliseconds apart.
+// An experiment's worker: makes the runs the page hands it, one at a time, each a new
+// instance of the playground's classes beneath no page (web/worker.cpp), run as a page runs
+// it (program.js) but as fast as it goes, for exactly the frames asked for, and keeps the
+// measures of every K-th frame, never the positions. The page holds all its workers with
+// Pause: a run answers between two slices of passes, a few milliseconds apart.
 //
 // From the page: {run: {id, script, settings, seed, step, frames, every, centre, speed}}
 // (settings: every field's value, in the order of include/settings.h; step: ms a pass on
@@ -14,6 +14,7 @@
 // a Float64Array of five measures a measured frame, NaN where a frame has no step; clock:
 // a timed program's seconds at each, else null), or {failed: id, why}.
 import {advance, measuring, NAMES} from './measures.js';
+import {program} from './program.js';
 
 const SLICE = 8;           // ms of passes between two looks at the page's messages
 const PROGRESS_EVERY = 100; // ms
@@ -68,8 +69,7 @@ async function build(script) {
 }
 
 function make(job) {
-  let frames = 0;
-  let ticks = 0;            // ms the program's clock reads
+  const run = program(job.seed, job.step, frameDrawn, () => soon(slice));
   let start = null, before = null, now = null;
   const rows = column(NAMES.length);
   const seconds = job.speed === null ? null : column(1);
@@ -91,8 +91,7 @@ function make(job) {
                    Infinity);
   }
 
-  function frameDrawn(placed) {
-    const k = frames++;
+  function frameDrawn(k, placed) {
     // Two copies taken in turn: the frame before is all a step needs.
     if (now === null || now === start) {
       now = new Float32Array(placed.length);
@@ -115,39 +114,33 @@ function make(job) {
       seconds.push(ms / 1000);
     }
     [before, now] = [now, before];
-    if (job.step !== null) {
-      ticks += job.step;
-    }
-    if (frames + 1 === job.frames) {
+    // The pass that drains the quit event draws the last frame, as on the desktop.
+    if (k + 2 === job.frames) {
       module._web_request_quit();
     }
-    if (frames >= job.frames || performance.now() < sliceEnd) {
+    if (k + 1 >= job.frames || performance.now() < sliceEnd) {
       return true;
     }
     const t = performance.now();
     if (t - reported >= PROGRESS_EVERY) {
       reported = t;
-      postMessage({progress: job.id, frames: frames});
+      postMessage({progress: job.id, frames: k + 1});
     }
     return false;
   }
 
-  function slice(wake) {
+  function slice() {
     if (paused) {
-      held = () => slice(wake);
+      held = slice;
       postMessage({held: job.id});
       return;
     }
     sliceEnd = performance.now() + SLICE;
-    wake();
+    run.pass();
   }
 
-  build(job.script).then(([factory, wasm]) => factory({
-    seed: job.seed,
+  build(job.script).then(([factory, wasm]) => factory(Object.assign(run.module, {
     drawing: false,
-    ticks: () => Math.floor(ticks),
-    frameDrawn: frameDrawn,
-    waitForPass: (wake) => soon(() => slice(wake)),
     print: () => {},
     printErr: () => {},
     instantiateWasm: (imports, receive) => {
@@ -167,6 +160,7 @@ function make(job) {
       if (ended) {
         return;
       }
+      const frames = run.frames();
       if (status !== 0 || frames !== job.frames) {
         fail('the program ended with status ' + status + ' after ' + frames + ' frames');
         return;
@@ -177,7 +171,7 @@ function make(job) {
                   [kept.buffer].concat(clock ? [clock.buffer] : []));
     },
     onAbort: (what) => fail(what),
-  })).catch(fail);
+  }))).catch(fail);
 }
 
 onmessage = (event) => {
