@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # What the tools that watch a program share: installs what is missing and, when PROGRAM
-# is a program's name rather than a path, builds it into the build folder
-# (MOBLINGS_BUILD_DIR, default build/). Prints the build folder's path.
+# is a program's name rather than a path, builds it and the libraries that watch it from
+# beneath into the build folder (MOBLINGS_BUILD_DIR, default build/), and nothing else.
+# Prints the build folder's path.
 #
 #   scripts/prepare.sh PROGRAM
 set -euo pipefail
@@ -14,7 +15,7 @@ case $1 in
 */*) ;;
 *)
     echo "building $1 in $build" >&2
-    "$root/scripts/build.sh" "$build" >/dev/null
+    MOBLINGS_TARGETS="$1 swapcount frameclock placed" "$root/scripts/build.sh" "$build" >/dev/null
     ;;
 esac
 echo "$build"
