@@ -3,8 +3,8 @@
 # Installs, from Debian's packages, everything the programs and their tests need that the
 # machine lacks; with --web, also what builds them for web browsers (Emscripten) and their
 # site (python3-markdown, which writes the manual into it and reads it for the link test),
-# what tests them there (Chromium, and ffprobe for the pages' recordings), and npm where it
-# is missing. SDL 1.2 comes as
+# what tests them there (Chromium, Firefox ESR and WebKitGTK with its WebDriver, and ffprobe
+# for the pages' recordings), and npm where it is missing. SDL 1.2 comes as
 # sdl12-compat unless the classic library is already installed (or asked for with
 # MOBLINGS_SDL=classic): the two -dev packages conflict.
 set -euo pipefail
@@ -16,7 +16,7 @@ packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev
 case "${1:-}" in
     "") ;;
     --web) packages+=(emscripten chromium chromium-driver python3-selenium ffmpeg
-                      python3-markdown) ;;
+                      python3-markdown firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0) ;;
     *) echo "usage: $0 [--web]" >&2; exit 2 ;;
 esac
 # npm installs the pages' libraries; a machine may have its own node and npm, not Debian's.

@@ -307,7 +307,8 @@ def main():
     for path, name in LIBRARIES:
         shutil.copyfile(os.path.join(modules, path), os.path.join(site, "lib", name))
     for name in ("page.js", "keep.js", "code.js", "study.js", "settings.js", "playground.js",
-                 "measures.js", "experiment.js", "runs.js", "program.js", "style.css"):
+                 "measures.js", "experiment.js", "runs.js", "program.js", "language.js",
+                 "style.css"):
         shutil.copyfile(os.path.join(here, name), os.path.join(site, name))
 
 

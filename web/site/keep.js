@@ -37,7 +37,7 @@ on('show', function () {
     return;
   }
   snapshot.disabled = false;
-  record.disabled = !window.MediaRecorder;
+  record.disabled = !recordable;
   if (!(track || wanted || status.textContent !== 'running') ||
       pictured() !== frames()) {
     return;
@@ -48,7 +48,7 @@ on('show', function () {
   context.fillRect(0, 0, copy.width, copy.height);
   context.drawImage(canvas, 0, 0);
   if (track) {
-    track.requestFrame();
+    frameTo(track);
   }
   if (wanted) {
     wanted = false;
@@ -79,12 +79,31 @@ function type() {
         return MediaRecorder.isTypeSupported(kind);
       });
 }
+// WebKit's recorder takes no WebM at all.
+var recordable = Boolean(window.MediaRecorder && type());
+if (!recordable) {
+  record.textContent = 'Record: this browser records no WebM, the one video the page writes';
+}
+
+// Gives the recording the copy's picture as its next frame. A stream that takes frames
+// only when asked is asked; Firefox's has no way to be asked, and takes a frame whenever
+// the copy is drawn on, which is at each new picture all the same.
+function frameTo(video) {
+  if (video.requestFrame) {
+    video.requestFrame();
+  }
+}
 
 function start() {
-  // No frames of its own: the stream gets one for each picture the program draws, so a
-  // paused run's picture is held, as the page held it.
+  // No frames of its own where the browser can: the stream gets one for each picture the
+  // program draws, so a paused run's picture is held, as the page held it.
   var stream = copy.captureStream(0);
   track = stream.getVideoTracks()[0];
+  if (!track.requestFrame) {
+    track.stop();
+    stream = copy.captureStream();
+    track = stream.getVideoTracks()[0];
+  }
   var chunks = [];
   // Small shapes on black blur into specks at the default rate.
   recorder = new MediaRecorder(stream, {mimeType: type(), videoBitsPerSecond: 8000000});
@@ -101,7 +120,7 @@ function start() {
   recorder.onstart = function () {
     if (fresh() && track) {
       context.drawImage(copy, 0, 0);
-      track.requestFrame();
+      frameTo(track);
     }
   };
   recorder.start(1000);
