@@ -303,10 +303,34 @@ SHOWN = "moblings_fenced"
 SHOWN_SEED, SHOWN_FRAMES = 1767225602, 240
 
 
-def viewport(browser, width, height):
-    """Makes the page's viewport exactly this size, whatever the window around it."""
+def viewport(browser, width, height, mobile=False):
+    """Makes the page's viewport exactly this size, whatever the window around it; a
+    phone's (`mobile`) lays a page out as a phone does, at the width its viewport tag
+    asks for."""
     browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
-        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": mobile})
+
+
+def phone(browser, width, height=700):
+    """A phone's screen, `width` CSS pixels wide. Its emulation widens the layout to fit
+    content wider than the screen, so whether a page scrolls sideways is its
+    documentElement's scrollWidth against `width`, not innerWidth."""
+    viewport(browser, width, height, mobile=True)
+
+
+def axe(browser, script):
+    """The accessibility violations axe-core finds in the page open now, `script` being
+    the path of its axe.min.js: [(rule, impact, [a selector of each element])]."""
+    if not browser.execute_script("return !!window.axe"):
+        with open(script, encoding="utf-8") as f:
+            browser.execute_script(f.read())
+    browser.set_script_timeout(4 * LOAD_TIMEOUT)
+    return [(v["id"], v["impact"], v["targets"]) for v in browser.execute_async_script(
+        "var done = arguments[arguments.length - 1];"
+        "axe.run(document, {resultTypes: ['violations']}).then(function (r) {"
+        " done(r.violations.map(function (v) { return {id: v.id, impact: v.impact,"
+        "  targets: v.nodes.map(function (n) { return n.target.join(' '); })}; })); },"
+        " function (e) { done([{id: 'axe failed', impact: 'critical', targets: [String(e)]}]); });")]
 
 
 # Ticks the Trails box as the page is made, before its program can draw a frame: the page

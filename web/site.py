@@ -87,9 +87,11 @@ def code(source, program, note):
         if n or program:
             with open(os.path.join(source, path)) as f:
                 text = f.read()
-        parts.append('<details%s><summary>%s</summary><pre><code id="code-%s" '
-                     'class="language-cpp">%s</code></pre></details>'
-                     % (" open" if n == 0 else "", path, name, html.escape(text)))
+        # A block scrolls within itself, so a keyboard must be able to reach it.
+        parts.append('<details%s><summary>%s</summary><pre tabindex="0" aria-label="%s">'
+                     '<code id="code-%s" class="language-cpp">%s</code></pre></details>'
+                     % (" open" if n == 0 else "", path, html.escape(path), name,
+                        html.escape(text)))
     return "\n".join(parts)
 
 
@@ -215,12 +217,15 @@ MANUAL = string.Template("""<!DOCTYPE html>
 .manual th, .manual td { border: 1px solid #333; padding: 0.2em 0.5em; vertical-align: top; }
 .manual img { max-width: 100%; height: auto; }
 .manual pre { overflow-x: auto; padding: 0.5em; background: #0d1117; border: 1px solid #333; }
+.manual td, .manual th { overflow-wrap: anywhere; }
 </style>
 </head>
 <body class="manual">
-<p><a href="${root}index.html">The programs in your browser</a> ·
-<a href="${root}README.html">The manual</a></p>
+<nav aria-label="site"><a href="${root}index.html">The programs in your browser</a> ·
+<a href="${root}README.html">The manual</a></nav>
+<main>
 $body
+</main>
 </body>
 </html>
 """)
@@ -244,8 +249,9 @@ def manual(source, site):
         out = os.path.join(site, path[:-len(".md")] + ".html")
         os.makedirs(os.path.dirname(out), exist_ok=True)
         with open(out, "w", encoding="utf-8") as f:
+            # A block of code scrolls within itself: a keyboard must be able to reach it.
             f.write(MANUAL.substitute(title=html.escape(page.title), root=root,
-                                      body=page.body))
+                                      body=page.body.replace("<pre>", '<pre tabindex="0">')))
         for target in filter(None, (local(path, t) for t in page.links)):
             if target.startswith(".."):
                 continue

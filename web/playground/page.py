@@ -21,11 +21,13 @@ AT_START = ("Population", "DefaultSpeed", "Timed", "Centred", "StartRotMin", "St
             "RotFirst")
 # The most creatures the page makes: each costs the page a few dozen bytes a frame.
 POPULATION_MOST = 250_000
-# The fields a slider suits beside the number: (least, most, step). The number takes any
-# value the field can hold; the slider only these.
-SLIDERS = {"DefaultSpeed": (0, 2, 0.01), "TurnChance": (0, 1, 0.001),
-           "StartRotMin": (-360, 360, 1), "StartRotMax": (-360, 360, 1),
-           "TurnRotMin": (-360, 360, 1), "TurnRotMax": (-360, 360, 1)}
+# The fields a slider suits beside the number, from "min" to "max" by "step"; or by
+# powers of ten ("log"), for a chance whose telling values are 0.001 and 0.5 alike, with 0
+# at its leftmost. The number takes any value the field can hold; the slider only these.
+SLIDERS = {"DefaultSpeed": {"min": 0, "max": 2, "step": 0.01},
+           "TurnChance": {"min": 0.0001, "max": 1, "log": True},
+           **{name: {"min": -360, "max": 360, "step": 1}
+              for name in ("StartRotMin", "StartRotMax", "TurnRotMin", "TurnRotMax")}}
 POSITION = re.compile(r"^using Position = (\w+);", re.M)
 
 

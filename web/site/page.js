@@ -249,6 +249,12 @@ const page = (function () {
   var link = element('link');
   var fixed = element('fixed-step');
   var stepMs = element('step-ms');
+  var fullPage = element('full-page');
+  var embedCode = element('embed-code');
+  var runState = element('run-state');
+  embedCode.addEventListener('focus', function () {
+    embedCode.select();
+  });
 
   element('seed').textContent = seed;
 
@@ -285,9 +291,20 @@ const page = (function () {
            queryOf(extra.before.concat(runParts(), moment, extra.after));
   }
 
+  // The HTML that shows this run in another page: its world and a bar, in a frame of the
+  // world's size and the bar's height.
+  function embedding(full) {
+    var at = full.indexOf('?');
+    var src = full.slice(0, at) + '?embed=1&' + full.slice(at + 1);
+    return '<iframe src="' + src.replace(/&/g, '&amp;') + '" width="800" height="640" ' +
+           'title="' + name + ', seed ' + seed + '" style="border: 0"></iframe>';
+  }
+
   // The address, and the link to the same run with its settings as controls.
   function showLink() {
-    link.href = address();
+    var full = address();
+    link.href = fullPage.href = full;
+    embedCode.value = embedding(full);
     var change = element('change-settings');
     if (change) {
       change.href = 'playground.html?' + queryOf([['preset', name]].concat(runParts()));
@@ -306,7 +323,18 @@ const page = (function () {
     step.disabled = !paused;
     status.textContent = over ? status.textContent : paused ? 'paused' : 'running';
     showLink();
+    announce();
     queueSlice();
+  }
+
+  // What a screen reader says of the run: only as it pauses, steps, goes on or ends, never
+  // at every frame.
+  function announce() {
+    var said = over || paused ? status.textContent + ' at frame ' + running.frames()
+                              : status.textContent;
+    if (runState.textContent !== said) {
+      runState.textContent = said;
+    }
   }
 
   var view = null;         // left, right, bottom, top of the view, in world units
@@ -465,6 +493,7 @@ const page = (function () {
       control.disabled = true;
     });
     showLink();
+    announce();
   }
 
   // Downloads `blob` as a file named `file`, as a link with a download name does.
@@ -546,6 +575,7 @@ const page = (function () {
       running.pass();
       show();
       showLink();
+      announce();
     }
   });
 

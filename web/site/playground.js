@@ -117,6 +117,35 @@ function change(field, value) {
 // -- the controls ---------------------------------------------------------------------------
 const panel = element('settings');
 const inputs = {};
+const scales = {};        // each slider's positions and the values they stand for
+
+// A logarithmic slider steps through each power of ten in values a hand finds again.
+const MANTISSAS = [1, 1.2, 1.5, 2, 2.5, 3, 4, 5, 6, 8];
+
+// A slider's positions: a linear one's are its values; a logarithmic one's are 0 and then
+// every MANTISSAS multiple of each power of ten from its least to its most, so that a
+// drag reaches 0.001 and 0.5 alike, and its position follows a value typed to the nearest
+// of them.
+function sliderScale(spec) {
+  if (!spec.log) {
+    return {min: spec.min, max: spec.max, step: spec.step, value: Number, position: (v) => v};
+  }
+  const values = [0];
+  for (let power = Math.round(Math.log10(spec.min)); values.length < 1000; power++) {
+    const next = MANTISSAS.map((m) => Number(m + 'e' + power)).filter((v) => v <= spec.max);
+    values.push(...next);
+    if (next.length < MANTISSAS.length) {
+      break;
+    }
+  }
+  const away = (v, i) => Math.abs(Math.log(v / values[i]));
+  return {
+    min: 0, max: values.length - 1, step: 1,
+    value: (position) => values[Number(position)],
+    position: (v) => v <= 0 ? 0 : values.reduce((best, _, i) =>
+      i && (!best || away(v, i) < away(v, best)) ? i : best, 0),
+  };
+}
 
 function control(field) {
   const row = document.createElement('div');
@@ -140,14 +169,15 @@ function control(field) {
   }
   row.append(input, ' ', label);
   if (field.slider) {
+    const scale = scales[field.name] = sliderScale(field.slider);
     const slider = document.createElement('input');
     slider.type = 'range';
     slider.id = 'set-' + field.name + '-slider';
-    [slider.min, slider.max, slider.step] = field.slider;
+    [slider.min, slider.max, slider.step] = [scale.min, scale.max, scale.step];
     slider.setAttribute('aria-label', field.name);
     slider.addEventListener('input', () => {
-      input.value = slider.value;
-      take(field, slider.value);
+      input.value = String(scale.value(slider.value));
+      take(field, input.value);
     });
     row.append(' ', slider);
   }
@@ -183,7 +213,8 @@ function showControl(field) {
     input.value = text(field, value);
     const slider = element('set-' + field.name + '-slider');
     if (slider) {
-      slider.value = value;
+      slider.value = scales[field.name].position(value);
+      slider.setAttribute('aria-valuetext', input.value);
     }
   }
 }

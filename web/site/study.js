@@ -139,7 +139,7 @@ function makePlot() {
   var right = {scale: 'units', label: 'world units', side: 1, stroke: '#ddd',
                grid: {show: false}, ticks: {stroke: '#333'}};
   return new uPlot({
-    width: 800,
+    width: plotWidth(),
     height: 260,
     cursor: {drag: {x: false, y: false}},
     scales: {x: {time: false}},
@@ -154,6 +154,18 @@ function makePlot() {
     ],
   }, series, element('plot'));
 }
+
+// As wide as the column it stands in, which a phone, a wide screen's side column or a
+// turned screen decide.
+function plotWidth() {
+  return Math.max(200, element('plot').clientWidth || 800);
+}
+
+new ResizeObserver(function () {
+  if (plot !== null && plot.width !== plotWidth()) {
+    plot.setSize({width: plotWidth(), height: 260});
+  }
+}).observe(element('plot'));
 
 function showPlot() {
   if (typeof uPlot === 'undefined' || latest < 0 || series[0].length === plotted ||
