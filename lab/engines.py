@@ -151,17 +151,27 @@ def webkit():
     return browser
 
 
-def canvas_picture(browser):
+def canvas_picture(browser, timeout=web.LOAD_TIMEOUT):
     """The program's canvas as the page shows it, an RGB image: cut from a screenshot of
     the viewport with the canvas scrolled into it, which every engine takes exactly (an
     element's screenshot in WebKit, after a scroll, can miss pixels)."""
-    left, top, width, height = browser.execute_script(
-        "var c = document.getElementById('canvas'); c.scrollIntoView();"
-        " var r = c.getBoundingClientRect(); return [r.left, r.top, r.width, r.height];")
-    shot = Image.open(io.BytesIO(browser.get_screenshot_as_png())).convert("RGB")
-    # An edge half way between two pixels is drawn from the later one.
-    left, top = math.floor(left + 0.5), math.floor(top + 0.5)
-    return shot.crop((left, top, left + round(width), top + round(height)))
+    # WebKit's screenshot is of the last page it painted, which may be from before the
+    # scroll: the same picture twice, two frames apart, is the one the page shows.
+    browser.execute_script("document.getElementById('canvas').scrollIntoView();")
+    seen = []
+
+    def still():
+        left, top, width, height = browser.execute_script(
+            "return new Promise(function (done) { requestAnimationFrame(function () {"
+            " requestAnimationFrame(function () {"
+            " var r = document.getElementById('canvas').getBoundingClientRect();"
+            " done([r.left, r.top, r.width, r.height]); }); }); });")
+        shot = Image.open(io.BytesIO(browser.get_screenshot_as_png())).convert("RGB")
+        # An edge half way between two pixels is drawn from the later one.
+        left, top = math.floor(left + 0.5), math.floor(top + 0.5)
+        seen.append(shot.crop((left, top, left + round(width), top + round(height))))
+        return seen[-1] if seen[-2:-1] and seen[-2].tobytes() == seen[-1].tobytes() else None
+    return web.wait_for("a still picture of the canvas", still, timeout)
 
 
 def downloaded(folder, suffix, timeout=web.LOAD_TIMEOUT):

@@ -82,10 +82,11 @@ class ChromiumTests(EngineTest):
 
     def test_a_paused_picture_is_chromiums_and_the_plot_is_drawn(self):
         query = "seed=%d" % SEED
-        here = engines.canvas_picture(self.paused(self.browser, PROGRAM, query).browser)
+        self.paused(self.browser, PROGRAM, query)
+        web.wait_for("the plot", lambda: self.browser.execute_script(
+            "return document.querySelector('#plot canvas') !== null"), web.LOAD_TIMEOUT)
+        here = engines.canvas_picture(self.browser)
         self.assertTrue(pictures.components(here), "no creatures in the picture")
-        self.assertTrue(self.browser.execute_script(
-            "return document.querySelector('#plot canvas') !== null"), "no plot")
         there = engines.canvas_picture(self.paused(browser("chromium"), PROGRAM, query).browser)
         self.assertEqual(here.size, (800, 600))
         differ = sum(1 for a, b in zip(here.getdata(), there.getdata()) if a != b)
