@@ -198,6 +198,8 @@ function take(field, given) {
     const value = parse(field, given, MOST);
     errors.textContent = '';
     change(field, value);
+    // A slider follows the value typed.
+    showControl(field);
   } catch (e) {
     errors.textContent = e.message;
     showControl(field);
