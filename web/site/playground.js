@@ -126,13 +126,13 @@ const MANTISSAS = [1, 1.2, 1.5, 2, 2.5, 3, 4, 5, 6, 8];
 // every MANTISSAS multiple of each power of ten from its least to its most, so that a
 // drag reaches 0.001 and 0.5 alike, and its position follows a value typed to the nearest
 // of them.
-function sliderScale(spec) {
-  if (!spec.log) {
-    return {min: spec.min, max: spec.max, step: spec.step, value: Number, position: (v) => v};
+function sliderScale(range) {
+  if (!range.log) {
+    return {min: range.min, max: range.max, step: range.step, value: Number, position: (v) => v};
   }
   const values = [0];
-  for (let power = Math.round(Math.log10(spec.min)); values.length < 1000; power++) {
-    const next = MANTISSAS.map((m) => Number(m + 'e' + power)).filter((v) => v <= spec.max);
+  for (let power = Math.round(Math.log10(range.min)); values.length < 1000; power++) {
+    const next = MANTISSAS.map((m) => Number(m + 'e' + power)).filter((v) => v <= range.max);
     values.push(...next);
     if (next.length < MANTISSAS.length) {
       break;
