@@ -18,6 +18,7 @@
 #   BENCH_BUILD_DIR    measure the build in this folder as it is, instead of making one
 #   BENCH_WEB_SITE     measure the web site in this folder as it is, instead of building it
 #   WEB_SECONDS        how long each page's frames are counted (5)
+#   WEB_SWEEP_FRAMES   frames of each run of the page's experiment (10000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -93,7 +94,8 @@ if [ -z "$site" ]; then
     site=${MOBLINGS_WEB_BUILD_DIR:-build-web}/site
 fi
 say "measuring the pages in headless Chromium (${WEB_SECONDS:-5} s a run, $rounds round(s))"
-browser=$(/usr/bin/python3 bench/web.py "$site" --seconds "${WEB_SECONDS:-5}" --rounds "$rounds")
+browser=$(/usr/bin/python3 bench/web.py "$site" --seconds "${WEB_SECONDS:-5}" --rounds "$rounds" \
+          --sweep-frames "${WEB_SWEEP_FRAMES:-10000}")
 
 {
     echo "moblings benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), commit" \

@@ -23,7 +23,7 @@ seed=1767225600 # 2026-01-01 00:00:00 UTC
 step=16         # ms: a frame of a screen that shows 60 a second
 mkdir -p "$pictures" out
 # Built once for all of them: each experiment then takes its program's path as it is.
-build=$(scripts/prepare.sh moblings)
+build=$(scripts/prepare.sh moblings_fenced moblings_herd moblings_solo)
 # What each answers: how many creatures walk out for good, whether the herd stays near the
 # centre, how far the lone creature gets from its start; and, sweeping one setting, how far
 # the herd spreads as it turns more often, how many of fenced's creatures walk out when
