@@ -160,9 +160,13 @@ def experiment(browser, site, frames, workers, pauses=0):
         if x.state() != "running":
             break
         x.press("pause")
-        held.append(float(web.wait_for("every run held", lambda: browser.execute_script(
-            "return document.getElementById('experiment-progress').dataset.pauseAnswer"),
-            web.LOAD_TIMEOUT)))
+        answer = web.wait_for(
+            "every run held", lambda: x.state() in x.ENDED or browser.execute_script(
+                "return document.getElementById('experiment-progress').dataset.pauseAnswer"),
+            web.LOAD_TIMEOUT)
+        if answer is True:
+            break  # its last runs ended as it was pressed
+        held.append(float(answer))
         x.press("pause")
     x.wait_state(*x.ENDED)
     seconds = float(browser.execute_script(

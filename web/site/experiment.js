@@ -389,6 +389,13 @@ function start(x) {
   const workers = [];
   let holding = new Set();   // workers whose runs a pause has not yet held
 
+  function stopped(worker) {
+    if (holding.delete(worker) && holding.size === 0 && pausedAt !== null) {
+      // How long the last of the runs under way took to stop.
+      progress.dataset.pauseAnswer = performance.now() - pausedAt;
+    }
+  }
+
   function give(worker) {
     if (next >= jobs.length || failed !== null || x.state !== 'running' && x.state !== 'paused') {
       worker.job = null;
@@ -454,12 +461,10 @@ function start(x) {
       if ('progress' in m) {
         worker.frames = m.frames;
       } else if ('held' in m) {
-        holding.delete(worker);
-        if (holding.size === 0 && pausedAt !== null) {
-          // How long the last of the runs under way took to stop.
-          progress.dataset.pauseAnswer = performance.now() - pausedAt;
-        }
+        stopped(worker);
       } else if ('done' in m) {
+        // A run that ended as the pause came needs no holding.
+        stopped(worker);
         const job = jobs[m.done];
         x.groups[job.group].runs.push({run: job.run, seed: job.seed, rows: m.rows,
                                        clock: m.clock});
