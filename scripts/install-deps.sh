@@ -9,7 +9,7 @@
 # MOBLINGS_SDL=classic): the two -dev packages conflict.
 set -euo pipefail
 
-packages=(g++ cmake make libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev libegl-mesa0
+packages=(g++ cmake make ninja-build libgl1-mesa-dev libglu1-mesa-dev libgles-dev libegl-dev libegl-mesa0
           libgtest-dev xvfb xauth python3-xlib python3-pil faketime clang-tidy cppcheck binutils
           desktop-file-utils libbenchmark-dev valgrind libc6-dbg lintian librsvg2-bin
           apitrace imagemagick webp gifsicle python3-matplotlib)
@@ -35,10 +35,12 @@ else
     packages+=(libsdl1.2-compat-dev)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-    installed "$p" || missing+=("$p")
-done
+# One query for them all: every tool of ours starts here, and a query for each package
+# took a second and a half each time.
+mapfile -t missing < <(
+    dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+        awk '$4 ~ /^(installed|triggers-pending|triggers-awaited)$/ && $2 == "install" { print $1 }' |
+        sort -u | comm -13 - <(printf '%s\n' "${packages[@]}" | sort -u))
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""

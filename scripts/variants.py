@@ -9,6 +9,7 @@ The settings are constants of the build, so a value of a setting is a build of i
 
 import os
 import re
+import shutil
 import subprocess
 import time
 from collections import namedtuple
@@ -210,6 +211,10 @@ def described(description, program, variant):
 
 # -- building ---------------------------------------------------------------------------
 
+# As scripts/build.sh makes a build: with Ninja where it is installed.
+GENERATOR = ["-G", "Ninja"] if shutil.which("ninja") else []
+
+
 def folder(build, variant):
     return os.path.join(build, "sweep", variant.name)
 
@@ -239,14 +244,19 @@ def build(build_dir, program, where, variant, wait):
     if not same:  # an unchanged header leaves a built variant as it is
         with open(header, "w") as f:
             f.write(variant.program_h)
-    # Built as the program itself was: the same build type and compiler.
-    steps = [
-        ["cmake", "-S", ROOT, "-B", where, "-DMOBLINGS_SETTINGS_DIR=" + settings,
-         "-DMOBLINGS_TESTS=OFF", "-DMOBLINGS_BENCH=OFF",
-         "-DCMAKE_BUILD_TYPE=" + cache_entry(build_dir, "CMAKE_BUILD_TYPE", "RelWithDebInfo"),
-         "-DCMAKE_CXX_COMPILER=" + cache_entry(build_dir, "CMAKE_CXX_COMPILER", "c++")],
-        ["cmake", "--build", where, "--target", program, "-j%d" % len(os.sched_getaffinity(0))],
-    ]
+    # Built as the program itself was: the same build type and compiler. Configured once:
+    # the build itself configures again where the CMake files changed, and compiles again
+    # where the settings did.
+    steps = [["cmake", "--build", where, "--target", program,
+              "-j%d" % len(os.sched_getaffinity(0))]]
+    if not any(os.path.exists(os.path.join(where, f)) for f in ("build.ninja", "Makefile")):
+        steps.insert(0, ["cmake", "-S", ROOT, "-B", where, *GENERATOR,
+                         "-DMOBLINGS_SETTINGS_DIR=" + settings,
+                         "-DMOBLINGS_TESTS=OFF", "-DMOBLINGS_BENCH=OFF",
+                         "-DCMAKE_BUILD_TYPE=" + cache_entry(build_dir, "CMAKE_BUILD_TYPE",
+                                                             "RelWithDebInfo"),
+                         "-DCMAKE_CXX_COMPILER=" + cache_entry(build_dir, "CMAKE_CXX_COMPILER",
+                                                               "c++")])
     log = os.path.join(where, "build.log")
     with open(log, "w") as out:
         for step in steps:

@@ -27,9 +27,8 @@ export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 mkdir -p "$build"
 # Optimised for speed: this Emscripten's -Os leaves even std::max a call, and -O3 runs a
 # page's passes about twice as fast for a download a kilobyte larger.
-emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 ||
-    { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j"$(nproc)" >"$build/build.log" 2>&1 || { cat "$build/build.log"; exit 1; }
+MOBLINGS_CMAKE_WRAPPER=emcmake scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release \
+    >"$build/build.log" 2>&1 || { cat "$build/build.log"; exit 1; }
 echo "The site is in $build/site/"
 case "${1:-}" in
     --serve) PYTHONPATH=$root exec /usr/bin/python3 -m lab.web "$build/site" ;;

@@ -50,10 +50,11 @@ def tearDownModule():
 
 
 class EngineTest:
-    def setUp(self):
-        self.site = web.Site(SITE)
-        self.addCleanup(self.site.stop)
-        self.browser = browser(ENGINE)
+    @classmethod
+    def setUpClass(cls):
+        cls.site = web.Site(SITE)
+        cls.addClassCleanup(cls.site.stop)
+        cls.browser = browser(ENGINE)
 
     def paused(self, browser, page, query, frames=FRAMES):
         """`page`'s run of the address's `query`, paused at the frame `frames` names."""

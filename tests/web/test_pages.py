@@ -9,7 +9,7 @@ recording of what it showed, and holds the code it runs.
 
     /usr/bin/python3 test_pages.py SITE PROGRAM [TestClass]
 
-Each test process serves the site and starts a browser of its own. MOBLINGS_BUILD_DIR is
+Each test process serves the site and starts a browser of its own for all its cases. MOBLINGS_BUILD_DIR is
 the desktop build whose programs a page's run is compared with (default: build/).
 """
 
@@ -45,16 +45,19 @@ class BrowserTest:
     webgl = True
     keeps = False  # what its pages download is kept, in self.downloads
 
-    def setUp(self):
-        self.site = web.Site(SITE)
-        self.addCleanup(self.site.stop)
-        self.downloads = None
-        if self.keeps:
+    # One browser serves every case of a class, as a reader's opens one page after another:
+    # starting one costs a case more than its pages do.
+    @classmethod
+    def setUpClass(cls):
+        cls.site = web.Site(SITE)
+        cls.addClassCleanup(cls.site.stop)
+        cls.downloads = None
+        if cls.keeps:
             folder = tempfile.TemporaryDirectory()
-            self.addCleanup(folder.cleanup)
-            self.downloads = folder.name
-        self.browser = web.chromium(self.webgl, self.downloads)
-        self.addCleanup(self.browser.quit)
+            cls.addClassCleanup(folder.cleanup)
+            cls.downloads = folder.name
+        cls.browser = web.chromium(cls.webgl, cls.downloads)
+        cls.addClassCleanup(cls.browser.quit)
 
     def open(self):
         return web.Page(self.browser, self.site, PROGRAM)
@@ -338,8 +341,10 @@ class KeepTests(BrowserTest):
         # MediaRecorder's WebM has no index to seek by: the last is kept of all decoded.
         # Its clock counts milliseconds, so each picture is written once as it came, not
         # once for every millisecond it was shown.
+        pictures_of_it = tempfile.TemporaryDirectory()
+        self.addCleanup(pictures_of_it.cleanup)
         for which in (["-frames:v", "1"], []):
-            still = os.path.join(self.downloads, "still.png")
+            still = os.path.join(pictures_of_it.name, "still.png")
             subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", path,
                             "-fps_mode", "passthrough", "-update", "1", *which, still],
                            check=True, timeout=60)
