@@ -226,7 +226,7 @@ class SoakTests(RobustnessCase):
     holds no more of the heap at the end than at its first frame, its resident size does
     not run away, and it still closes normally."""
 
-    seconds = 8.0
+    seconds = 5.0
 
     def soak(self):
         heap = soak.HeapWatch(os.environ.get("E2E_HEAPWATCH"))
