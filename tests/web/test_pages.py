@@ -353,6 +353,8 @@ class KeepTests(BrowserTest):
             zero = Image.new("L", blue.size)
             shapes = pictures.components(Image.merge("RGB", (zero, zero, blue)))
             width, height = blue.size
+            # The codec leaves a pixel or two of blue here and there; no creature is so small.
+            shapes = [c for c in shapes if c.pixels > 2]
             for c in shapes:
                 # A creature walking out of the picture is cut by its edge to any size.
                 cut = c.left == 0 or c.top == 0 or c.right == width - 1 or c.bottom == height - 1
